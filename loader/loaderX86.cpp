@@ -1,0 +1,3 @@
+#include "loader/loaderX86.h"
+
+bool LoadAndRunModule() { return false; }

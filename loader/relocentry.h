@@ -1,0 +1,28 @@
+// The runtime's table of named entry points: the fixed rows made from the
+// export list, rows registered at start-up, and the name map over both.
+#pragma once
+
+#include <cstdint>
+
+#include "orvane/abi.h"
+
+struct ExportRow {
+    const char* name;  // NUL-terminated 8-bit text that lives as long as the process
+    void* entry;
+    uint32_t reserved[2];  // 0
+};
+static_assert(sizeof(ExportRow) == 16, "export row");
+
+// Fixed rows first, then the registered ones.
+int32_t ExportRowCount();
+int32_t ExportFixedRowCount();
+// Called only with 0 <= index < ExportRowCount().
+const ExportRow* ExportRowAt(int32_t index);
+// Through the name map (case-insensitive); nil when absent.
+const ExportRow* ExportLookup(StringValue* name);
+// Link-time lookup: linear scan in index order, lstrcmpiA, first match wins.
+void* ExportFindForLink(const char* name);
+// Adds a row; a nil entry is ignored, the same name and entry again does
+// nothing, the same name with another entry is an assertion report. The name
+// text is not copied.
+void ExportRegister(const char* name, void* entry);

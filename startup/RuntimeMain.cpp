@@ -1,0 +1,104 @@
+// Runtime initialisation and shutdown, and the entry points that the
+// module's entry code calls to drive the runtime.
+#include "startup/RuntimeMain.h"
+
+#include <commctrl.h>
+#include <ole2.h>
+
+#include "loop/runtimemainloop.h"
+#include "objects/intrinsicClass.h"
+#include "startup/PluginInstaller.h"
+#include "strings/string.h"
+#include "ui/win32windows.h"
+
+HINSTANCE gInstance = nullptr;
+int gSystemScript = 0;
+CRITICAL_SECTION gStringLock;
+CRITICAL_SECTION gPoolLock;
+CRITICAL_SECTION gStreamLock;
+ObjectHeader* gApplicationObject = nullptr;
+bool gRunning = false;
+bool gQuit = false;
+bool gMDIMode = false;
+StringValue* gFrameTitle = nullptr;
+uintptr_t gStackLimit = 0;
+FontRecord gDefaultFont = {"System", 10};
+FontRecord gDefaultSmallFont = {"System", 12};
+
+namespace {
+constexpr int32_t kStackCheckerSize = 262144;
+HWND gMDIFrame = nullptr;
+}  // namespace
+
+int SystemScriptFromLanguage(LANGID language) {
+    switch (language) {
+        case 0x0411: return 13;  // Japanese
+        case 0x0404: case 0x0804: case 0x0C04: case 0x1004: return 21;  // Chinese
+        default: return 0;
+    }
+}
+
+void RuntimeInitProcessState(HINSTANCE instance) {
+    static bool done = false;
+    if (done) return;
+    done = true;
+    gSystemScript = SystemScriptFromLanguage(GetUserDefaultLangID());
+    gInstance = instance;
+    InitCommonControls();
+    InitializeCriticalSection(&gStringLock);
+    InitializeCriticalSection(&gPoolLock);
+    InitializeCriticalSection(&gStreamLock);
+}
+
+void RuntimeInitialize() {
+    // The unhandled-exception hook is installed here once exceptions exist.
+    RegisterRuntimeWindowClasses(gInstance);
+    OleInitialize(nullptr);
+    SetControlColorDefaults();
+    gDefaultFont = FontRecord{"System", 10};
+    BuildIntrinsicDefinitions();
+    InstallPlugins();  // the module's resources are not registered yet: installs nothing
+    gDefaultSmallFont = FontRecord{"System", 12};
+    TARNInitStackChecker(kStackCheckerSize);
+}
+
+extern "C" void TARNInitStackChecker(int32_t size) {
+    volatile char here = 0;
+    gStackLimit = reinterpret_cast<uintptr_t>(&here) - uintptr_t(size);
+}
+
+extern "C" void RuntimeInit(void) {
+    InstallPlugins();
+    if (!gMDIMode || gMDIFrame) return;
+    RegisterMDIWindowClasses(gInstance);
+    StringHandle title = StringHandle::Borrow(gFrameTitle);
+    // The menu bar of the application object joins the frame with the menus.
+    if (IsWindowsNT()) {
+        StringHandle wide = title.ToUtf16();
+        const wchar_t* text = wide.IsEmpty() ? L"" : reinterpret_cast<const wchar_t*>(wide.Utf16());
+        gMDIFrame = CreateWindowExW(0, L"TW_MDIFRAME", text, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
+                                    CW_USEDEFAULT, CW_USEDEFAULT, 640, 480, nullptr, nullptr,
+                                    gInstance, nullptr);
+    } else {
+        gMDIFrame = CreateWindowExA(0, "TW_MDIFRAME", title.Text(), WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
+                                    CW_USEDEFAULT, CW_USEDEFAULT, 640, 480, nullptr, nullptr,
+                                    gInstance, nullptr);
+    }
+}
+
+extern "C" void RuntimeExit(void) {}
+
+extern "C" void RuntimeRegisterAppObject(ObjectHeader* app) {
+    // Locking the application object, its Open event and the document paths of
+    // the command line (SkipProgramPath, ForEachDocumentPath) are completed by
+    // the object model.
+    gApplicationObject = app;
+}
+
+extern "C" void RuntimeRun(void) {
+    gRunning = true;
+    while (!gQuit) RunMainLoopIteration();
+    CloseAllRuntimeWindows();
+    gRunning = false;
+    OleUninitialize();
+}

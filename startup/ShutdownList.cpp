@@ -1,0 +1,32 @@
+#include "startup/ShutdownList.h"
+
+#include "strings/utility.h"
+
+namespace {
+PointerArray& List() {
+    static PointerArray list;
+    return list;
+}
+}  // namespace
+
+RuntimeService::~RuntimeService() { ShutdownListRemove(this); }
+
+void ShutdownListAdd(RuntimeService* service) {
+    if (service) List().Append(service);
+}
+
+void ShutdownListRemove(RuntimeService* service) {
+    PointerArray& list = List();
+    for (int32_t i = list.Count() - 1; i >= 0; --i)
+        if (list.At(i) == service) {
+            list.RemoveAt(i);
+            return;
+        }
+}
+
+int ShutdownListCount() { return List().Count(); }
+
+void ShutdownListDestroyAll() {
+    PointerArray& list = List();
+    while (list.Count() > 0) delete static_cast<RuntimeService*>(list.At(list.Count() - 1));
+}

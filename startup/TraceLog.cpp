@@ -1,0 +1,47 @@
+// lineTrace: the only log. Each call appends its text and a line end to
+// "trace.log" in the working directory.
+#include <windows.h>
+
+#include <new>
+
+#include "orvane/exports.h"
+#include "startup/ShutdownList.h"
+#include "strings/string.h"
+
+namespace {
+
+class TraceWriter final : public RuntimeService {
+public:
+    TraceWriter()
+        : file_(CreateFileA("trace.log", FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                            nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)) {}
+    ~TraceWriter() override {
+        if (file_ != INVALID_HANDLE_VALUE) CloseHandle(file_);
+        if (gWriter == this) gWriter = nullptr;
+    }
+
+    void WriteLine(const char* text, DWORD length) {
+        if (file_ == INVALID_HANDLE_VALUE) return;
+        DWORD written;
+        if (length) WriteFile(file_, text, length, &written, nullptr);
+        WriteFile(file_, "\r\n", 2, &written, nullptr);
+    }
+
+    static TraceWriter* gWriter;
+
+private:
+    HANDLE file_;
+};
+
+TraceWriter* TraceWriter::gWriter = nullptr;
+
+}  // namespace
+
+extern "C" void lineTrace(StringValue* text) {
+    if (!TraceWriter::gWriter) {
+        TraceWriter::gWriter = new (std::nothrow) TraceWriter();
+        if (!TraceWriter::gWriter) return;
+        ShutdownListAdd(TraceWriter::gWriter);
+    }
+    TraceWriter::gWriter->WriteLine(StringText(text), DWORD(StringLength(text)));
+}

@@ -1,0 +1,95 @@
+#include "ui/win32windows.h"
+
+COLORREF gControlColors[6];
+
+bool IsWindowsNT() {
+    OSVERSIONINFOA info = {};
+    info.dwOSVersionInfoSize = sizeof info;
+    return GetVersionExA(&info) && info.dwPlatformId == VER_PLATFORM_WIN32_NT;
+}
+
+namespace {
+constexpr int kIconResource = 102;
+
+// The behaviour of windows, panes and canvases is added by their own units;
+// until then their native windows behave as plain windows.
+LRESULT CALLBACK RuntimeWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+struct ClassSpec {
+    const char* name;
+    const wchar_t* wideName;
+    UINT style;
+    bool icon;
+};
+
+const ClassSpec kClasses[] = {
+    {"TWWindow", L"TWWindow", CS_OWNDC, true},
+    {"TW_Pane", L"TW_Pane", CS_HREDRAW | CS_VREDRAW, false},
+    {"TW_CanvasPane", L"TW_CanvasPane", CS_HREDRAW | CS_VREDRAW, false},
+};
+
+void RegisterOne(HINSTANCE instance, const ClassSpec& spec, WNDPROC proc, int extraBytes,
+                 HCURSOR cursor, HBRUSH background) {
+    HICON icon = spec.icon ? LoadIconA(instance, MAKEINTRESOURCEA(kIconResource)) : nullptr;
+    if (IsWindowsNT()) {
+        WNDCLASSW wc = {};
+        wc.style = spec.style;
+        wc.lpfnWndProc = proc;
+        wc.cbWndExtra = extraBytes;
+        wc.hInstance = instance;
+        wc.hIcon = icon;
+        wc.hCursor = cursor;
+        wc.hbrBackground = background;
+        wc.lpszClassName = spec.wideName;
+        RegisterClassW(&wc);
+    } else {
+        WNDCLASSA wc = {};
+        wc.style = spec.style;
+        wc.lpfnWndProc = proc;
+        wc.cbWndExtra = extraBytes;
+        wc.hInstance = instance;
+        wc.hIcon = icon;
+        wc.hCursor = cursor;
+        wc.hbrBackground = background;
+        wc.lpszClassName = spec.name;
+        RegisterClassA(&wc);
+    }
+}
+
+LRESULT CALLBACK MDIFrameProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    return DefFrameProcW(window, nullptr, message, wParam, lParam);
+}
+
+LRESULT CALLBACK MDIChildProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    return DefMDIChildProcW(window, message, wParam, lParam);
+}
+}  // namespace
+
+void RegisterRuntimeWindowClasses(HINSTANCE instance) {
+    for (const ClassSpec& spec : kClasses)
+        RegisterOne(instance, spec, RuntimeWindowProc, 4, nullptr, nullptr);
+}
+
+void RegisterMDIWindowClasses(HINSTANCE instance) {
+    HCURSOR arrow = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
+    HBRUSH workspace = reinterpret_cast<HBRUSH>(COLOR_APPWORKSPACE + 1);
+    RegisterOne(instance, {"TW_MDIFRAME", L"TW_MDIFRAME", CS_CLASSDC | CS_PARENTDC, true},
+                MDIFrameProc, 0, arrow, workspace);
+    RegisterOne(instance, {"TW_MDICHILD", L"TW_MDICHILD", CS_CLASSDC | CS_PARENTDC, true},
+                MDIChildProc, 4, arrow, workspace);
+}
+
+// The window list arrives with the window layer; until then no runtime window exists.
+int RuntimeWindowCount() { return 0; }
+void CloseAllRuntimeWindows() {}
+
+void SetControlColorDefaults() {
+    gControlColors[0] = RGB(0, 0, 0);             // text
+    gControlColors[1] = RGB(255, 255, 255);       // fill
+    gControlColors[2] = GetSysColor(COLOR_BTNFACE);
+    gControlColors[3] = GetSysColor(COLOR_BTNSHADOW);
+    gControlColors[4] = GetSysColor(COLOR_BTNHIGHLIGHT);
+    gControlColors[5] = GetSysColor(COLOR_HIGHLIGHT);
+}
