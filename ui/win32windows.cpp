@@ -17,43 +17,43 @@ LRESULT CALLBACK RuntimeWindowProc(HWND window, UINT message, WPARAM wParam, LPA
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
-struct ClassSpec {
+struct NativeClass {
     const char* name;
     const wchar_t* wideName;
     UINT style;
     bool icon;
 };
 
-const ClassSpec kClasses[] = {
+const NativeClass kClasses[] = {
     {"TWWindow", L"TWWindow", CS_OWNDC, true},
     {"TW_Pane", L"TW_Pane", CS_HREDRAW | CS_VREDRAW, false},
     {"TW_CanvasPane", L"TW_CanvasPane", CS_HREDRAW | CS_VREDRAW, false},
 };
 
-void RegisterOne(HINSTANCE instance, const ClassSpec& spec, WNDPROC proc, int extraBytes,
+void RegisterOne(HINSTANCE instance, const NativeClass& cls, WNDPROC proc, int extraBytes,
                  HCURSOR cursor, HBRUSH background) {
-    HICON icon = spec.icon ? LoadIconA(instance, MAKEINTRESOURCEA(kIconResource)) : nullptr;
+    HICON icon = cls.icon ? LoadIconA(instance, MAKEINTRESOURCEA(kIconResource)) : nullptr;
     if (IsWindowsNT()) {
         WNDCLASSW wc = {};
-        wc.style = spec.style;
+        wc.style = cls.style;
         wc.lpfnWndProc = proc;
         wc.cbWndExtra = extraBytes;
         wc.hInstance = instance;
         wc.hIcon = icon;
         wc.hCursor = cursor;
         wc.hbrBackground = background;
-        wc.lpszClassName = spec.wideName;
+        wc.lpszClassName = cls.wideName;
         RegisterClassW(&wc);
     } else {
         WNDCLASSA wc = {};
-        wc.style = spec.style;
+        wc.style = cls.style;
         wc.lpfnWndProc = proc;
         wc.cbWndExtra = extraBytes;
         wc.hInstance = instance;
         wc.hIcon = icon;
         wc.hCursor = cursor;
         wc.hbrBackground = background;
-        wc.lpszClassName = spec.name;
+        wc.lpszClassName = cls.name;
         RegisterClassA(&wc);
     }
 }
@@ -68,8 +68,8 @@ LRESULT CALLBACK MDIChildProc(HWND window, UINT message, WPARAM wParam, LPARAM l
 }  // namespace
 
 void RegisterRuntimeWindowClasses(HINSTANCE instance) {
-    for (const ClassSpec& spec : kClasses)
-        RegisterOne(instance, spec, RuntimeWindowProc, 4, nullptr, nullptr);
+    for (const NativeClass& cls : kClasses)
+        RegisterOne(instance, cls, RuntimeWindowProc, 4, nullptr, nullptr);
 }
 
 void RegisterMDIWindowClasses(HINSTANCE instance) {
