@@ -16,7 +16,10 @@ static_assert(sizeof(ExportRow) == 16, "export row");
 // Fixed rows first, then the registered ones.
 int32_t ExportRowCount();
 int32_t ExportFixedRowCount();
-// Called only with 0 <= index < ExportRowCount().
+// Room in the array of registered rows; when full it grows by the larger of
+// 16 and its current capacity.
+int32_t ExportDynamicRowCapacity();
+// Called only with 0 <= index < ExportRowCount(); nil otherwise.
 const ExportRow* ExportRowAt(int32_t index);
 // Through the name map (case-insensitive); nil when absent.
 const ExportRow* ExportLookup(StringValue* name);
