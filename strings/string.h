@@ -34,7 +34,8 @@ inline bool IsUnicodeEncoding(uint32_t e) { return e >= 0x0100u && e <= 0x01FFu;
 uint32_t CombineEncodings(uint32_t x, uint32_t y, bool fallBack);
 
 // Conversion of a text to another encoding, supplied by the text converters.
-// Until they are installed every conversion yields nil.
+// The result carries one reference for the caller; nil when the text cannot
+// be converted. Until the converters are installed every conversion yields nil.
 using StringConvertFunction = StringValue* (*)(StringValue* s, uint32_t target);
 void SetStringConverter(StringConvertFunction convert);
 StringValue* StringConvert(StringValue* s, uint32_t target);
@@ -47,6 +48,14 @@ extern const uint8_t kRomanUpper[256];
 uint16_t UnicodeToUpper(uint16_t codePoint);
 uint16_t UnicodeToLower(uint16_t codePoint);
 int32_t UnicodeCaseTableSize();
+
+// One (capital, folded) pair; the table is sorted by capital.
+struct UnicodeCaseRow {
+    uint16_t capital;
+    uint16_t folded;
+};
+constexpr int32_t kUnicodeCaseRows = 724;
+extern const UnicodeCaseRow kUnicodeCaseTable[kUnicodeCaseRows];
 
 // ---- The handle --------------------------------------------------------------
 

@@ -88,7 +88,8 @@ void* PoolAlloc(int32_t size, bool mayFail) {
 }
 
 void PoolFree(void* block, int32_t size) {
-    if (!block) return;
+    // No class fits a size of 0 or less: leaking the block beats indexing outside the lists.
+    if (!block || size <= 0) return;
     int32_t cls = (size + 3) / 4;
     if (cls >= kClassCount) {
         HeapFree(GetProcessHeap(), 0, block);
