@@ -193,6 +193,20 @@ bool CollectChain(const ModuleImage& image, uint32_t first, std::vector<uint32_t
     return true;
 }
 
+// The single site of a type-2, 3 or 5 record, which must lie in the code block.
+bool ReadSite(BlockReader& in, const ModuleImage& image, uint32_t recordStart, uint32_t& site,
+              StringHandle& error) {
+    if (!in.U32(site)) {
+        error = CutOffRecordMessage(recordStart);
+        return false;
+    }
+    if (!SiteInside(image, site)) {
+        error = SiteOutsideCodeMessage(site);
+        return false;
+    }
+    return true;
+}
+
 void PatchDisplacements(const ModuleImage& image, const std::vector<uint32_t>& sites,
                         const void* entry) {
     for (uint32_t s : sites) Put32(image.code + s, Address(entry) - (Address(image.code + s) + 4));
@@ -280,14 +294,7 @@ bool LinkImports(const ModuleImage& image, const uint8_t* block, uint32_t length
             case 2:
             case 3: {
                 uint32_t site;
-                if (!in.U32(site)) {
-                    error = CutOffRecordMessage(start);
-                    return false;
-                }
-                if (!SiteInside(image, site)) {
-                    error = SiteOutsideCodeMessage(site);
-                    return false;
-                }
+                if (!ReadSite(in, image, start, site, error)) return false;
                 const uint8_t* base = type == 2 ? image.data : image.code;
                 uint8_t* p = image.code + site;
                 Put32(p, Get32(p) + Address(base));
@@ -318,14 +325,7 @@ bool LinkImports(const ModuleImage& image, const uint8_t* block, uint32_t length
             }
             case 5: {
                 uint32_t site;
-                if (!in.U32(site)) {
-                    error = CutOffRecordMessage(start);
-                    return false;
-                }
-                if (!SiteInside(image, site)) {
-                    error = SiteOutsideCodeMessage(site);
-                    return false;
-                }
+                if (!ReadSite(in, image, start, site, error)) return false;
                 uint8_t* p = image.code + site;
                 const uint32_t v = Get32(p);
                 // The record and its length byte; the text pointer points at the latter.
