@@ -41,6 +41,13 @@ struct alignas(4) LiteralRecord {
     char bytes[N];
 };
 
+#if defined(__i386__)
+static_assert(offsetof(LiteralRecord<2>, value) == 0, "literal record: string value first");
+static_assert(offsetof(LiteralRecord<2>, lengthByte) == 20, "literal record: length byte at 20");
+static_assert(offsetof(LiteralRecord<2>, bytes) == 21, "literal record: text at 21");
+static_assert(sizeof(LiteralRecord<4>) == 28, "literal record: padded to 4 bytes");
+#endif
+
 namespace literal_detail {
 
 // Deliberately not constexpr: reaching it makes the literal's constant

@@ -1,0 +1,82 @@
+// What module code builds at compile time: literal records and packed
+// property data, byte for byte.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "orvane/literal.h"
+#include "orvane/massdata.h"
+
+namespace {
+
+ORVANE_LITERAL(kRoute, "路線");
+ORVANE_ASCII_LITERAL(kWindow, "Window");
+
+std::vector<uint8_t> BytesOf(const StringValue* s, size_t n) {
+    const uint8_t* p = reinterpret_cast<const uint8_t*>(s) + 21;
+    return std::vector<uint8_t>(p, p + n);
+}
+
+TEST(Literal, IsACompleteStringValueRecord) {
+    const StringValue* s = ORVANE_STR(kRoute);
+    EXPECT_EQ(s->refCount, 1);
+    EXPECT_EQ(s->text, nullptr);  // the loader points it at the length byte
+    EXPECT_EQ(s->length, 6);
+    EXPECT_EQ(s->capacity, 8);
+    EXPECT_EQ(s->encoding, kEncodingUTF8);
+    const uint8_t* record = reinterpret_cast<const uint8_t*>(s);
+    EXPECT_EQ(record[20], 6);
+    EXPECT_EQ(std::memcmp(record + 21, "路線", 7), 0);  // text and NUL
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(s) % 4, 0u);
+    EXPECT_EQ(ORVANE_STR(kWindow)->encoding, kEncodingASCII);
+}
+
+TEST(MassData, RecordsAreBigEndianIndexAndValue) {
+    ORVANE_MASS_DATA(kCanvas, orvane::mass::String(0, "Canvas1"), orvane::mass::Bool(11, true),
+                     orvane::mass::Int(12, 2));
+    const StringValue* s = ORVANE_STR(kCanvas);
+    std::vector<uint8_t> expected = {0, 0,  0, 0, 0, 7, 'C', 'a', 'n', 'v', 'a', 's', '1',
+                                     0, 11, 1, 0, 12, 0, 0, 0, 2};
+    ASSERT_EQ(s->length, int32_t(expected.size()));
+    EXPECT_EQ(s->capacity, s->length + 2);
+    EXPECT_EQ(reinterpret_cast<const uint8_t*>(s)[20], expected.size());
+    expected.push_back(0);  // the NUL behind the text
+    EXPECT_EQ(BytesOf(s, expected.size()), expected);
+}
+
+template <size_t N>
+std::vector<uint8_t> V(const orvane::mass::Bytes<N>& r) {
+    return std::vector<uint8_t>(r.b, r.b + N);
+}
+
+TEST(MassData, ValueFormsOfEveryType) {
+    using orvane::mass::Bool, orvane::mass::Int, orvane::mass::Color, orvane::mass::Single,
+        orvane::mass::Double, orvane::mass::String;
+    struct Case {
+        std::vector<uint8_t> got, want;
+    } cases[] = {
+        {V(Bool(1, false)), {0, 1, 0}},
+        {V(Int(258, -2)), {1, 2, 0xFF, 0xFF, 0xFF, 0xFE}},
+        {V(Color(3, 0x12, 0x34, 0x56)), {0, 3, 0x12, 0x34, 0x56}},
+        {V(Single(4, 1.5f)), {0, 4, 0x3F, 0xC0, 0, 0}},
+        {V(Double(5, -2.0)), {0, 5, 0xC0, 0, 0, 0, 0, 0, 0, 0}},
+        {V(String(6, "")), {0, 6, 0, 0, 0, 0}},
+    };
+    for (const Case& c : cases) EXPECT_EQ(c.got, c.want);
+}
+
+TEST(MassData, LongDataHasLengthByte255) {
+    ORVANE_MASS_DATA(kLong, orvane::mass::String(0, "0123456789012345678901234567890123456789"
+                                                    "0123456789012345678901234567890123456789"
+                                                    "0123456789012345678901234567890123456789"
+                                                    "0123456789012345678901234567890123456789"
+                                                    "0123456789012345678901234567890123456789"
+                                                    "0123456789012345678901234567890123456789"
+                                                    "0123456789"));
+    const StringValue* s = ORVANE_STR(kLong);
+    EXPECT_EQ(s->length, 6 + 250);
+    EXPECT_EQ(reinterpret_cast<const uint8_t*>(s)[20], 255);
+}
+
+}  // namespace
