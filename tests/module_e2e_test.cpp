@@ -1,12 +1,15 @@
 // End to end: a tiny hand-assembled module run by the real runtime executable,
-// from development files and appended behind a copy of the executable, and
-// the message boxes of loads that fail. Each child process is watched with
+// from development files and appended behind a copy of the executable, the
+// message boxes of loads that fail, and the sample module of tests/sample_module
+// built from C++ by the module builder and the stamp step. Each child process is watched with
 // timeouts and killed if anything goes wrong, so no test can hang.
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <cstring>
+#include <map>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -86,14 +89,15 @@ Bytes ImageOf(const Module& m) {
 
 std::wstring Widen(const std::string& s) { return std::wstring(s.begin(), s.end()); }
 
-// The executable as Wine sees it: the Linux path on drive Z:.
-std::wstring RuntimeExe() {
-    std::string path = ORVANE_RUNTIME_EXE;
+// A build output as Wine sees it: the Linux path on drive Z:.
+std::wstring WinePath(std::string path) {
     if (!path.empty() && path[0] == '/') path = "Z:" + path;
     for (char& c : path)
         if (c == '/') c = '\\';
     return Widen(path);
 }
+
+std::wstring RuntimeExe() { return WinePath(ORVANE_RUNTIME_EXE); }
 
 std::wstring FreshFolder() {
     static int counter = 0;
@@ -414,6 +418,338 @@ TEST_F(ModuleEndToEnd, MissingExportIsAnAssertionReport) {
         EXPECT_TRUE(ContainsText(run.boxes[0], L"Function 'noSuchEntryPoint' was not exported"))
             << Describe(run);
         EXPECT_EQ(ReadText(Trace()), c.trace);
+    }
+}
+
+// ---- The sample module, built from C++ by the real toolchain ------------------------------
+
+// What tests/sample_module writes, line by line.
+std::string SampleTrace() {
+    std::string digits;
+    for (int i = 0; i < 28; ++i) digits += "0123456789";
+    const std::string lines[] = {
+        "sample: RuntimeInit returned",
+        "shared line",
+        "UTF-8: Gr\xC3\xBC\xC3\x9F" "e aus K\xC3\xB6ln \xE2\x80\x93 \xE6\x9D\xB1\xE4\xBA\xAC \xE2\x9C\x93",
+        "ASCII: plain seven-bit text",
+        "long literal: " + digits + " <end>",
+        "long literal length byte: 255",
+        "long literal length: 300",
+        "UTF-8 literal tagged UTF-8",
+        "ASCII literal tagged ASCII",
+        "shared line",
+        "traced through a pointer to lineTrace",
+        "data global: 7",
+        "data global: 8",
+        "bss global: 0",
+        "bss global: 40",
+        "6 * 7 by a module call: 42",
+        "refCount after 60 locks: 61",
+        "refCount after 60 unlocks: 1",
+        "apple pie",
+        "refCount of a joined string: 1",
+        "compare: less",
+        "compare: greater",
+        "compare: equal",
+        "double: length * 0.1 is above 29.9",
+        "double: length * 0.1 * 4 rounded: 120",
+        "callback reached through a code address",
+        "shared line",
+        "plugin table of 3 slots, zeroed: yes",
+        "sample: calling RuntimeExit",
+    };
+    std::string out;
+    for (const std::string& line : lines) out += line + "\r\n";
+    return out;
+}
+
+const wchar_t* const kDevelopmentFileNames[] = {L"import.dat", L"code.dat", L"data.dat", L"rsrc.dat",
+                                                L"options.dat"};
+
+std::wstring SampleExe() { return WinePath(ORVANE_SAMPLE_EXE); }
+std::wstring SampleDevFile(const wchar_t* name) {
+    return WinePath(ORVANE_SAMPLE_DEV_DIR) + L"\\" + name;
+}
+
+// The five blocks in file order: code, data, import, resource, options.
+struct Blocks {
+    Bytes code, data, imports, resources, options;
+    Bytes* At(int i) { return i == 0 ? &code : i == 1 ? &data : i == 2 ? &imports : i == 3 ? &resources : &options; }
+};
+
+// Five u32-length-prefixed blocks starting at bytes[at]; false when one runs past the end.
+bool DecodeBlocks(const Bytes& bytes, size_t at, Blocks& out, size_t& end) {
+    for (int i = 0; i < 5; ++i) {
+        if (at > bytes.size() || bytes.size() - at < 4) return false;
+        const uint32_t n = Get32(&bytes[at]);
+        at += 4;
+        if (bytes.size() - at < n) return false;
+        out.At(i)->assign(bytes.begin() + at, bytes.begin() + at + n);
+        at += n;
+    }
+    end = at;
+    return true;
+}
+
+// The image of a stamped executable, found through its locator.
+bool BlocksOfStampedExecutable(const Bytes& exe, Blocks& out, std::string& why) {
+    pe::ResourceData locator;
+    if (!pe::FindModuleLocator(exe.data(), exe.size(), locator) || locator.size != 8) {
+        why = "no locator";
+        return false;
+    }
+    const uint32_t offset = Get32(&exe[locator.fileOffset]);
+    if (std::memcmp(&exe[locator.fileOffset + 4], "POKE", 4) != 0) {
+        why = "media word is not POKE";
+        return false;
+    }
+    size_t end = 0;
+    if (offset >= exe.size() || !DecodeBlocks(exe, offset, out, end)) {
+        why = "image at " + std::to_string(offset) + " runs past the end";
+        return false;
+    }
+    if (end != exe.size()) {
+        why = "bytes after the image";
+        return false;
+    }
+    return true;
+}
+
+// An import record as the loader reads it; type-1 chains already walked.
+struct Record {
+    uint8_t type = 0;
+    uint8_t mode = 0;
+    uint32_t site = 0;
+    std::string name;
+    std::vector<uint32_t> sites;  // type 1
+};
+
+// Reads the import block independently of the builder's own decoder.
+bool DecodeRecords(const Blocks& b, std::vector<Record>& out, std::string& why) {
+    const Bytes& in = b.imports;
+    size_t at = 0;
+    auto need = [&](size_t n) { return in.size() - at >= n; };
+    auto fail = [&](const std::string& message) {
+        why = message;
+        return false;
+    };
+    auto inCode = [&](uint32_t site) { return b.code.size() >= 4 && site <= b.code.size() - 4; };
+    while (at < in.size()) {
+        Record r;
+        r.type = in[at++];
+        if (r.type == 1) {
+            if (!need(6)) return fail("cut-off type-1 record");
+            r.mode = in[at];
+            r.site = Get32(&in[at + 1]);
+            const size_t n = in[at + 5];
+            at += 6;
+            if (!need(n + 1) || in[at + n] != 0) return fail("bad name");
+            r.name.assign(in.begin() + at, in.begin() + at + n);
+            at += n + 1;
+            for (uint32_t s = r.site; s != 0; s = Get32(&b.code[s])) {
+                if (!inCode(s) || r.sites.size() > b.code.size())
+                    return fail("chain of " + r.name + " leaves the code or loops");
+                r.sites.push_back(s);
+            }
+        } else if (r.type == 2 || r.type == 3 || r.type == 5) {
+            if (!need(4)) return fail("cut-off record");
+            r.site = Get32(&in[at]);
+            at += 4;
+            if (!inCode(r.site)) return fail("site outside the code");
+        } else {
+            return fail("record type " + std::to_string(r.type));
+        }
+        out.push_back(r);
+    }
+    return true;
+}
+
+// The builder's map: symbol -> every (block, offset) it was placed at.
+std::multimap<std::string, std::pair<char, uint32_t>> ReadMap(const std::string& text) {
+    std::multimap<std::string, std::pair<char, uint32_t>> map;
+    std::istringstream in(text);
+    std::string block, offset, symbol;
+    while (in >> block >> offset >> symbol)
+        map.emplace(symbol, std::make_pair(block[0], uint32_t(std::stoul(offset, nullptr, 16))));
+    return map;
+}
+
+class SampleModule : public ModuleEndToEnd {};
+
+// Both ways of running it: the bare runtime reading the development files,
+// and the stamped executable alone in a folder, run from an empty one.
+TEST_F(SampleModule, RunsAndWritesTheExpectedTrace) {
+    enum class Way { kDevelopmentFiles, kStampedExecutable };
+    for (Way way : {Way::kDevelopmentFiles, Way::kStampedExecutable}) {
+        SCOPED_TRACE(way == Way::kDevelopmentFiles ? "development files" : "stamped executable");
+        RemoveFolder(run_);
+        RemoveFolder(exeFolder_);
+        ASSERT_TRUE(CreateDirectoryW(run_.c_str(), nullptr));
+        ASSERT_TRUE(CreateDirectoryW(exeFolder_.c_str(), nullptr));
+        std::wstring exe = RuntimeExe();
+        if (way == Way::kDevelopmentFiles) {
+            for (const wchar_t* name : kDevelopmentFileNames)
+                ASSERT_TRUE(CopyFileW(SampleDevFile(name).c_str(), (run_ + L"\\" + name).c_str(), FALSE))
+                    << Narrow(name);
+        } else {
+            exe = exeFolder_ + L"\\SampleModule.exe";
+            ASSERT_TRUE(CopyFileW(SampleExe().c_str(), exe.c_str(), FALSE)) << "no stamped sample";
+        }
+        const ChildRun run = RunChild(exe, run_, {});
+        ASSERT_TRUE(run.started);
+        EXPECT_FALSE(run.timedOut);
+        EXPECT_EQ(run.exitCode, 0u) << Describe(run);
+        EXPECT_TRUE(run.boxes.empty()) << Describe(run);
+        EXPECT_EQ(ReadText(Trace()), SampleTrace());
+    }
+}
+
+// The stamped image, the image file and the development files hold the same
+// blocks, with the records the sample's constructs must produce.
+TEST(SampleModuleImage, HoldsEveryRecordKindItsCodeNeeds) {
+    Bytes exe, imageFile;
+    ASSERT_TRUE(ReadBytes(SampleExe(), exe)) << "no stamped sample";
+    ASSERT_TRUE(ReadBytes(WinePath(ORVANE_SAMPLE_IMAGE), imageFile));
+    Blocks b, fromFile;
+    std::string why;
+    ASSERT_TRUE(BlocksOfStampedExecutable(exe, b, why)) << why;
+    size_t end = 0;
+    ASSERT_TRUE(DecodeBlocks(imageFile, 0, fromFile, end));
+    EXPECT_EQ(end, imageFile.size());
+    const wchar_t* const blockFiles[5] = {L"code.dat", L"data.dat", L"import.dat", L"rsrc.dat",
+                                          L"options.dat"};
+    for (int i = 0; i < 5; ++i) {
+        SCOPED_TRACE(Narrow(blockFiles[i]));
+        Bytes dev;
+        ASSERT_TRUE(ReadBytes(SampleDevFile(blockFiles[i]), dev));
+        EXPECT_TRUE(dev == *b.At(i));
+        EXPECT_TRUE(*fromFile.At(i) == *b.At(i));
+    }
+    EXPECT_TRUE(b.resources.empty());
+    EXPECT_TRUE(b.options.empty());
+
+    std::vector<Record> records;
+    ASSERT_TRUE(DecodeRecords(b, records, why)) << why;
+    const auto map = ReadMap(ReadText(WinePath(ORVANE_SAMPLE_MAP)));
+    auto only = [&](const std::string& symbol, char block) -> uint32_t {
+        auto range = map.equal_range(symbol);
+        EXPECT_NE(range.first, range.second) << symbol << " not in the map";
+        for (auto it = range.first; it != range.second; ++it) {
+            EXPECT_EQ(it->second.first, block) << symbol;
+            EXPECT_EQ(it->second.second, range.first->second.second) << symbol << " placed twice";
+        }
+        return range.first != range.second ? range.first->second.second : 0xFFFFFFFFu;
+    };
+    // What a site of a type 2, 3 or 5 record holds before linking: the offset it adds a base to.
+    auto sitesHolding = [&](uint8_t type, uint32_t value) {
+        int n = 0;
+        for (const Record& r : records)
+            if (r.type == type && Get32(&b.code[r.site]) == value) ++n;
+        return n;
+    };
+
+    // Entry-point chains: (name, mode) -> sites.
+    std::map<std::pair<std::string, int>, size_t> chains;
+    std::map<int, int> kinds;  // type * 10 + mode (type 1), type * 10 otherwise
+    for (const Record& r : records) {
+        ++kinds[r.type * 10 + (r.type == 1 ? r.mode : 0)];
+        if (r.type == 1) {
+            EXPECT_TRUE(chains.emplace(std::make_pair(r.name, int(r.mode)), r.sites.size()).second)
+                << "two chains for " << r.name;
+        }
+    }
+    const struct {
+        const char* what;
+        int kind;
+    } kindCases[] = {
+        {"type 1 mode 1 (calls of entry points)", 11}, {"type 1 mode 0 (addresses of entry points)", 10},
+        {"type 2 (data)", 20},                         {"type 3 (code addresses)", 30},
+        {"type 5 (literals)", 50},
+    };
+    for (const auto& c : kindCases) EXPECT_GT(kinds[c.kind], 0) << c.what;
+
+    const struct {
+        const char* name;
+        int mode;
+        size_t sites;  // 0: at least one
+    } chainCases[] = {
+        {"RuntimeLockString", 1, 60},  // only SampleLockSixty calls it
+        {"lineTrace", 0, 2},           // gTracer and the plugin table slot
+        {"RuntimeInit", 1, 1},
+        {"RuntimeExit", 1, 1},
+        {"RuntimeAllocatePluginEntrypointsTable", 1, 1},
+        {"RuntimeStringCompare", 1, 3},
+        {"lineTrace", 1, 0},
+        {"RuntimeUnlockString", 1, 0},
+        {"RuntimeAddString", 1, 0},
+    };
+    for (const auto& c : chainCases) {
+        SCOPED_TRACE(std::string(c.name) + " mode " + std::to_string(c.mode));
+        auto it = chains.find({c.name, c.mode});
+        ASSERT_NE(it, chains.end());
+        if (c.sites)
+            EXPECT_EQ(it->second, c.sites);
+        else
+            EXPECT_GT(it->second, 0u);
+    }
+    EXPECT_GE(chains[std::make_pair(std::string("RuntimeUnlockString"), 1)], 60u);
+
+    // Byte 0 is the entry; the code addresses stored are the callback's.
+    EXPECT_EQ(only("_OrvaneModuleEntry", 'c'), 0u);
+    const uint32_t callback = only("_SampleCallback", 'c');
+    EXPECT_EQ(sitesHolding(3, callback), kinds[30]) << "type-3 sites not all the callback";
+    EXPECT_EQ(kinds[30], 2);  // gCallback and the plugin table slot
+
+    // Globals: .data keeps its value, .bss is zero-filled; both reached by type-2 sites.
+    const uint32_t dataValue = only("_gSampleDataValue", 'd');
+    const uint32_t bssValue = only("_gSampleBssValue", 'd');
+    ASSERT_LE(dataValue, b.data.size() - 4);
+    ASSERT_LE(bssValue, b.data.size() - 4);
+    EXPECT_EQ(Get32(&b.data[dataValue]), 7u);
+    EXPECT_EQ(Get32(&b.data[bssValue]), 0u);
+    EXPECT_GT(sitesHolding(2, dataValue), 0);
+    EXPECT_GT(sitesHolding(2, bssValue), 0);
+
+    // Every type-5 site points at a complete literal record that is not linked yet.
+    for (const Record& r : records) {
+        if (r.type != 5) continue;
+        const uint32_t at = Get32(&b.code[r.site]);
+        ASSERT_LE(at, b.data.size() - 22) << "literal at " << at;
+        EXPECT_EQ(Get32(&b.data[at]), 1u) << "refCount of the literal at " << at;
+        EXPECT_EQ(Get32(&b.data[at + 4]), 0u) << "text of the literal at " << at;
+        const uint32_t length = Get32(&b.data[at + 12]);
+        ASSERT_LE(length, b.data.size() - at - 22);
+        EXPECT_EQ(Get32(&b.data[at + 8]), length + 2);
+        EXPECT_EQ(b.data[at + 20], length < 256 ? length : 255u);
+        EXPECT_EQ(b.data[at + 21 + length], 0);
+    }
+
+    // The header's literal: one record in each object, folded into one, traced from three places.
+    const std::string shared = "shared line";
+    EXPECT_EQ(map.count("__ZL11kSharedLine"), 2u);
+    const uint32_t sharedAt = only("__ZL11kSharedLine", 'd');
+    int copies = 0;
+    for (size_t i = 0; i + shared.size() <= b.data.size(); ++i)
+        if (std::memcmp(&b.data[i], shared.data(), shared.size()) == 0) ++copies;
+    EXPECT_EQ(copies, 1);
+    EXPECT_GE(sitesHolding(5, sharedAt), 3);
+
+    // The long literal: 300 bytes, length byte 255.
+    const uint32_t longAt = only("__ZN12_GLOBAL__N_1L5kLongE", 'd');
+    ASSERT_LE(longAt, b.data.size() - 322);
+    EXPECT_EQ(Get32(&b.data[longAt + 12]), 300u);
+    EXPECT_EQ(b.data[longAt + 20], 255);
+    EXPECT_GT(sitesHolding(5, longAt), 0);
+
+    // Encodings as written: the UTF-8 and the ASCII literal.
+    const struct {
+        const char* symbol;
+        uint32_t encoding;
+    } encodingCases[] = {{"__ZN12_GLOBAL__N_1L5kUtf8E", 0x08000100u}, {"__ZN12_GLOBAL__N_1L6kAsciiE", 0x600u}};
+    for (const auto& c : encodingCases) {
+        const uint32_t at = only(c.symbol, 'd');
+        ASSERT_LE(at, b.data.size() - 22) << c.symbol;
+        EXPECT_EQ(Get32(&b.data[at + 16]), c.encoding) << c.symbol;
     }
 }
 

@@ -16,8 +16,10 @@ get_filename_component(ORVANE_SDK_INCLUDE "${CMAKE_CURRENT_LIST_DIR}/../sdk/incl
 set(ORVANE_EXPORTS_INC "${ORVANE_SDK_INCLUDE}/orvane/exports.inc")
 # Module code has no C runtime, no unwinding and no data tables with code
 # addresses: the builder cannot express relocations outside the code block.
+# Switch conversion would turn a switch over addresses (literals, routines)
+# into such a table in .rdata.
 set(ORVANE_MODULE_FLAGS -O2 -ffreestanding -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables
-    -fno-omit-frame-pointer -fno-jump-tables)
+    -fno-omit-frame-pointer -fno-jump-tables -fno-tree-switch-conversion)
 
 function(orvane_module name)
   cmake_parse_arguments(M "" "RUNTIME;OUTPUT;DEV_DIR" "SOURCES" ${ARGN})

@@ -28,7 +28,7 @@ namespace {
 
 const char* const kModuleFlags =
     "-O2 -ffreestanding -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables "
-    "-fno-omit-frame-pointer -fno-jump-tables";
+    "-fno-omit-frame-pointer -fno-jump-tables -fno-tree-switch-conversion";
 
 const char* const kTestExports = R"(// entry points the test modules may call
 ORVANE_EXPORT(RuntimeInit, void, (void))
