@@ -21,7 +21,7 @@ bool gRunning = false;
 bool gQuit = false;
 bool gMDIMode = false;
 StringValue* gFrameTitle = nullptr;
-uintptr_t gStackLimit = 0;
+thread_local uintptr_t gStackLimit = 0;
 FontRecord gDefaultFont = {"System", 10};
 FontRecord gDefaultSmallFont = {"System", 12};
 
@@ -62,10 +62,16 @@ void RuntimeInitialize() {
     TARNInitStackChecker(kStackCheckerSize);
 }
 
+// Nothing consults the limit; plug-ins read and replace it.
 extern "C" void TARNInitStackChecker(int32_t size) {
-    volatile char here = 0;
-    gStackLimit = reinterpret_cast<uintptr_t>(&here) - uintptr_t(size);
+    uintptr_t sp;
+    __asm__ volatile("movl %%esp, %0" : "=r"(sp));
+    gStackLimit = sp - uintptr_t(size);
 }
+
+extern "C" void* TARNGetStackLimit(void) { return reinterpret_cast<void*>(gStackLimit); }
+
+extern "C" void TARNSetStackLimit(void* limit) { gStackLimit = reinterpret_cast<uintptr_t>(limit); }
 
 extern "C" void RuntimeInit(void) {
     InstallPlugins();

@@ -19,7 +19,8 @@ extern bool gRunning;
 extern bool gQuit;
 extern bool gMDIMode;
 extern StringValue* gFrameTitle;  // owns one reference
-extern uintptr_t gStackLimit;
+// The stack limit of the current thread: each thread keeps its own.
+extern thread_local uintptr_t gStackLimit;
 
 // The system script for a user default language.
 int SystemScriptFromLanguage(LANGID language);
