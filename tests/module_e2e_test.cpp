@@ -456,6 +456,14 @@ std::string SampleTrace() {
         "callback reached through a code address",
         "shared line",
         "plugin table of 3 slots, zeroed: yes",
+        "class built once: yes",
+        "subclass base is the counter class: yes",
+        "counter initializer",
+        "plus initializer",
+        "plus method, value 6",
+        "plus isa counter: yes",
+        "plus finalizer",
+        "counter finalizer",
         "sample: calling RuntimeExit",
     };
     std::string out;
@@ -673,7 +681,9 @@ TEST(SampleModuleImage, HoldsEveryRecordKindItsCodeNeeds) {
         int mode;
         size_t sites;  // 0: at least one
     } chainCases[] = {
-        {"RuntimeLockString", 1, 60},  // only SampleLockSixty calls it
+        // SampleLockSixty, and the class builder locking the five literals it
+        // stores (two names, two signatures, one declaration).
+        {"RuntimeLockString", 1, 65},
         {"lineTrace", 0, 2},           // gTracer and the plugin table slot
         {"RuntimeInit", 1, 1},
         {"RuntimeExit", 1, 1},
@@ -697,8 +707,9 @@ TEST(SampleModuleImage, HoldsEveryRecordKindItsCodeNeeds) {
     // Byte 0 is the entry; the code addresses stored are the callback's.
     EXPECT_EQ(only("_OrvaneModuleEntry", 'c'), 0u);
     const uint32_t callback = only("_SampleCallback", 'c');
-    EXPECT_EQ(sitesHolding(3, callback), kinds[30]) << "type-3 sites not all the callback";
-    EXPECT_EQ(kinds[30], 2);  // gCallback and the plugin table slot
+    EXPECT_EQ(sitesHolding(3, callback), 2u) << "gCallback and the plugin table slot";
+    // The rest are the sample classes' initializers, finalizers and methods.
+    EXPECT_EQ(kinds[30], 8);
 
     // Globals: .data keeps its value, .bss is zero-filled; both reached by type-2 sites.
     const uint32_t dataValue = only("_gSampleDataValue", 'd');

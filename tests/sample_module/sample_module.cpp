@@ -104,6 +104,7 @@ void SampleMain() {
     Strings();
     SampleTraceDoubleDecision(ORVANE_STR(kLong));
     PluginTable();
+    SampleClasses();
 }
 
 }  // namespace

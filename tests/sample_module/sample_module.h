@@ -27,6 +27,8 @@ void SampleKeepTracer();
 void SampleTraceThroughPointer(StringValue* s);
 void SampleTraceDoubleDecision(StringValue* sized);
 void SampleCallback();
+// Builds the sample classes and traces an object of them from birth to death.
+void SampleClasses();
 }
 
 // Globals of sample_helpers.cpp.
