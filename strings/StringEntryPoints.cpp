@@ -2,32 +2,12 @@
 #include <windows.h>
 
 #include "orvane/exports.h"
+#include "strings/basicstr.h"
 #include "strings/string.h"
 #include "ui/win32windows.h"
 
 namespace {
 int32_t Sign(int64_t d) { return d < 0 ? -1 : (d > 0 ? 1 : 0); }
-
-// One code point from the lead byte's length class; a sequence cut short by
-// the end of the text takes zero bits for the missing bytes.
-uint32_t NextCodePoint(const uint8_t*& p, const uint8_t* end) {
-    uint8_t lead = *p++;
-    if (lead < 0x80) return lead;
-    int extra;
-    uint32_t cp;
-    if ((lead & 0xE0) == 0xC0) {
-        extra = 1;
-        cp = lead & 0x1Fu;
-    } else if ((lead & 0xF0) == 0xE0) {
-        extra = 2;
-        cp = lead & 0x0Fu;
-    } else {
-        extra = 3;
-        cp = lead & 0x07u;
-    }
-    for (; extra > 0; --extra) cp = (cp << 6) | (p < end ? *p++ & 0x3Fu : 0u);
-    return cp;
-}
 
 uint32_t Upper(uint32_t cp) { return cp <= 0xFFFF ? UnicodeToUpper(uint16_t(cp)) : cp; }
 
@@ -36,7 +16,7 @@ int32_t CompareUtf8(const StringHandle& a, const StringHandle& b) {
     const uint8_t* pb = reinterpret_cast<const uint8_t*>(b.Text());
     const uint8_t *ea = pa + a.Length(), *eb = pb + b.Length();
     while (pa < ea && pb < eb) {
-        uint32_t x = NextCodePoint(pa, ea), y = NextCodePoint(pb, eb);
+        uint32_t x = Utf8Next(pa, ea), y = Utf8Next(pb, eb);
         if (x == y) continue;
         x = Upper(x);
         y = Upper(y);
