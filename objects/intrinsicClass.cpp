@@ -1,5 +1,8 @@
 #include "objects/intrinsicClass.h"
 
-// The intrinsic classes are described by the object model; start-up calls
-// this at the point where their definitions must exist.
-void BuildIntrinsicDefinitions() {}
+#include "objects/RuntimeExceptionFoundation.h"
+
+// Start-up calls this where the definitions of the intrinsic classes must
+// exist. Until the descriptor tables describe them, the exception classes are
+// built directly and the runtime's three exception slots filled from them.
+void BuildIntrinsicDefinitions() { InstallRuntimeExceptionClasses(); }

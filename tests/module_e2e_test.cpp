@@ -464,6 +464,8 @@ std::string SampleTrace() {
         "plus isa counter: yes",
         "plus finalizer",
         "counter finalizer",
+        "NilObjectException",
+        "intrinsic class instance size: 36",
         "sample: calling RuntimeExit",
     };
     std::string out;

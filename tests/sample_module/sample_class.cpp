@@ -19,6 +19,9 @@ ORVANE_LITERAL(kPlusFinal, "plus finalizer");
 ORVANE_LITERAL(kCounterDescribe, "counter method");
 ORVANE_LITERAL(kPlusDescribe, "plus method, value ");
 ORVANE_LITERAL(kIsaCounter, "plus isa counter: ");
+ORVANE_ASCII_LITERAL(kNilObjectException, "NilObjectException");
+ORVANE_LITERAL(kIntrinsicSize, "intrinsic class instance size: ");
+ORVANE_LITERAL(kMissing, "intrinsic class missing");
 ORVANE_LITERAL(kYes, "yes");
 ORVANE_LITERAL(kNo, "no");
 
@@ -81,4 +84,13 @@ extern "C" void SampleClasses() {
     reinterpret_cast<Method>(object->methodTable[0].function)(object);  // a virtual call
     SampleTraceJoined(ORVANE_STR(kIsaCounter), YesNo(RuntimeObjectIsa(object, CounterClass()) != 0));
     RuntimeUnlockObject(object);  // finalizers leaf first
+
+    // An intrinsic class, built by the runtime at start-up, found by name.
+    ClassRecord* intrinsic = RuntimeLookupClass(ORVANE_STR(kNilObjectException));
+    if (!intrinsic) {
+        lineTrace(ORVANE_STR(kMissing));
+        return;
+    }
+    lineTrace(intrinsic->name);
+    SampleTraceNumber(ORVANE_STR(kIntrinsicSize), intrinsic->instanceSize);
 }
