@@ -16,6 +16,7 @@
 #include "startup/RuntimeMain.h"
 #include "startup/ShutdownList.h"
 #include "strings/string.h"
+#include "tests/TestFiles.h"
 #include "tests/TestSupport.h"
 #include "ui/MessageDialog.h"
 
@@ -774,19 +775,6 @@ bool WriteFileBytes(const std::wstring& path, const std::vector<uint8_t>& bytes)
                written == bytes.size());
     CloseHandle(file);
     return ok;
-}
-
-void RemoveFolder(const std::wstring& folder) {
-    WIN32_FIND_DATAW found;
-    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &found);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            std::wstring name = found.cFileName;
-            if (name != L"." && name != L"..") DeleteFileW((folder + L"\\" + name).c_str());
-        } while (FindNextFileW(find, &found));
-        FindClose(find);
-    }
-    RemoveDirectoryW(folder.c_str());
 }
 
 std::vector<uint8_t> Bytes(const std::string& s) { return {s.begin(), s.end()}; }

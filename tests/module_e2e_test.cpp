@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/TestFiles.h"
 #include "tools/PeResource.h"
 
 namespace {
@@ -108,19 +109,6 @@ std::wstring FreshFolder() {
                           std::to_wstring(++counter);
     CreateDirectoryW(folder.c_str(), nullptr);
     return folder;
-}
-
-void RemoveFolder(const std::wstring& folder) {
-    WIN32_FIND_DATAW found;
-    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &found);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            std::wstring name = found.cFileName;
-            if (name != L"." && name != L"..") DeleteFileW((folder + L"\\" + name).c_str());
-        } while (FindNextFileW(find, &found));
-        FindClose(find);
-    }
-    RemoveDirectoryW(folder.c_str());
 }
 
 bool WriteBytes(const std::wstring& path, const Bytes& bytes) {

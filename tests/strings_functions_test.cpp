@@ -14,6 +14,7 @@
 #include "strings/basicstr.h"
 #include "strings/string.h"
 #include "strings/utility.h"
+#include "tests/TestStrings.h"
 #include "tests/TestSupport.h"
 
 namespace {
@@ -22,18 +23,6 @@ constexpr uint32_t kShiftJis = 0x0A01;
 constexpr uint32_t kLatin1 = 0x0500;
 constexpr uint32_t kNoCodePage = 0x0A05;  // not in the code page list
 
-StringHandle Make(const std::string& bytes, uint32_t encoding) {
-    StringHandle h = StringHandle::Adopt(StringMake(bytes.data(), int32_t(bytes.size())));
-    h.SetEncoding(encoding);
-    return h;
-}
-StringHandle Ascii(const std::string& bytes) { return Make(bytes, kEncodingASCII); }
-StringHandle Utf8(const std::string& bytes) { return Make(bytes, kEncodingUTF8); }
-StringHandle Wide(const std::u16string& units) {
-    return StringHandle::Adopt(StringMakeUtf16(reinterpret_cast<const uint16_t*>(units.data()),
-                                               int32_t(units.size())));
-}
-std::string Bytes(const StringHandle& h) { return std::string(h.Text(), size_t(h.Length())); }
 std::u16string Units(const StringHandle& h) {
     return std::u16string(reinterpret_cast<const char16_t*>(h.Text()), size_t(h.Length() / 2));
 }

@@ -13,6 +13,7 @@
 #include "strings/dump.h"
 #include "strings/string.h"
 #include "strings/utility.h"
+#include "tests/TestStrings.h"
 #include "tests/TestSupport.h"
 
 namespace {
@@ -20,19 +21,6 @@ namespace {
 constexpr uint32_t kOtherEncoding = 0x0A01;  // a byte encoding outside the Unicode family
 constexpr uint32_t kThirdEncoding = 0x0A02;
 
-StringHandle Make(const std::string& bytes, uint32_t encoding) {
-    StringHandle h = StringHandle::Adopt(StringMake(bytes.data(), int32_t(bytes.size())));
-    h.SetEncoding(encoding);
-    return h;
-}
-StringHandle Ascii(const std::string& bytes) { return Make(bytes, kEncodingASCII); }
-StringHandle Utf8(const std::string& bytes) { return Make(bytes, kEncodingUTF8); }
-StringHandle Wide(const std::u16string& units) {
-    return StringHandle::Adopt(StringMakeUtf16(reinterpret_cast<const uint16_t*>(units.data()),
-                                               int32_t(units.size())));
-}
-
-std::string Bytes(const StringHandle& h) { return std::string(h.Text(), size_t(h.Length())); }
 std::string Bytes(const std::u16string& units) {
     return std::string(reinterpret_cast<const char*>(units.data()), units.size() * 2);
 }
