@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "objects/ObjectDefinition.h"
 #include "objects/RuntimeObjectFoundation.h"
 #include "orvane/exports.h"
 #include "startup/AssertionReport.h"
@@ -195,7 +196,7 @@ extern "C" void RuntimeNilObject(void) { RaiseNilObjectException(); }
 // No stack-overflow check exists at run time.
 extern "C" void RuntimeStackCheck(void) {}
 
-// ---- Interim exception classes -------------------------------------------------------
+// ---- The exception classes ---------------------------------------------------------------
 
 const char* const kRuntimeExceptionClassNames[kRuntimeExceptionClassCount] = {
     "RuntimeException",
@@ -226,64 +227,50 @@ void __cdecl FinalizeRuntimeException(ObjectHeader* self) {
     StringRelease(message);
 }
 
-// Properties of RuntimeException, through the generic accessors of their type.
-struct PropertyRow {
-    const char* declaration;
-    int32_t parameter;
+PropertyRow kRuntimeExceptionProperties[] = {
+    {0, "ErrorNumber", &kIntegerType, nullptr, "intGetter", nullptr, "intSetter", kExceptionErrorNumberAt},
+    {0, "Message", &kStringType, nullptr, "stringGetter", nullptr, "stringSetter", kExceptionMessageAt},
 };
-constexpr PropertyRow kRuntimeExceptionProperties[] = {
-    {"ErrorNumber%i", kExceptionErrorNumberAt},
-    {"Message%s", kExceptionMessageAt},
-};
-constexpr int32_t kRuntimeExceptionPropertyCount =
-    int32_t(sizeof kRuntimeExceptionProperties / sizeof kRuntimeExceptionProperties[0]);
 
-ClassRecord* BuildExceptionClass(int32_t index) {
-    ClassRecord* base = nullptr;
-    if (index > 0) {
-        StringHandle rootName(kRuntimeExceptionClassNames[0]);
-        base = RuntimeLookupClass(rootName.Get());
-        if (!base) return nullptr;
-    }
-    ClassRecord* cls = RuntimeNewClass(base, 0, 0, 0, 0, kRuntimeExceptionPropertyCount);
-    if (!cls) return nullptr;
-    cls->name = StringMakeC(kRuntimeExceptionClassNames[index], kEncodingASCII);
-    cls->instanceSize = kExceptionInstanceSize;
-    cls->isAnInterface = 0;
-    if (index == 0) {
-        cls->finalizer = FinalizeRuntimeException;
-        for (int32_t i = 0; i < kRuntimeExceptionPropertyCount; ++i) {
-            PropertyEntry& entry = cls->properties[i];
-            entry.declaration = StringMakeC(kRuntimeExceptionProperties[i].declaration, kEncodingASCII);
-            entry.parameter = kRuntimeExceptionProperties[i].parameter;
-            entry.getter = reinterpret_cast<void*>(kGenericAccessor);
-            entry.setter = reinterpret_cast<void*>(kGenericAccessor);
-        }
-    }
-    return cls;
+// Every subclass adds nothing but its name.
+template <int Index>
+ObjectDefinition* ExceptionSubclassDefinition() {
+    static ObjectDefinition* d = DefineClass(ClassDescription{
+        kRuntimeExceptionClassNames[Index], RuntimeExceptionDefinition, kExceptionInstanceSize, nullptr,
+        nullptr, ORVANE_NO_ROWS, ORVANE_NO_ROWS, ORVANE_NO_ROWS});
+    return d;
 }
 
-ClassRecord* FindExceptionClass(StringValue* name) {
-    const uint8_t* text = reinterpret_cast<const uint8_t*>(StringText(name));
-    for (int32_t i = 0; i < kRuntimeExceptionClassCount; ++i) {
-        const char* candidate = kRuntimeExceptionClassNames[i];
-        if (CompareBytesText(text, StringLength(name), reinterpret_cast<const uint8_t*>(candidate),
-                             int32_t(std::strlen(candidate))) == 0)
-            return BuildExceptionClass(i);
-    }
-    return nullptr;
-}
-
-ClassRecord* LookupByText(const char* name) {
-    StringHandle key(name);
-    return RuntimeLookupClass(key.Get());
-}
+ClassRecord* SlotClass(ObjectDefinition* d) { return ClassOfDefinition(d); }
 
 }  // namespace
 
+ObjectDefinition* RuntimeExceptionDefinition() {
+    static ObjectDefinition* d = DefineClass(ClassDescription{
+        kRuntimeExceptionClassNames[0], nullptr, kExceptionInstanceSize, nullptr, FinalizeRuntimeException,
+        ORVANE_ROWS(kRuntimeExceptionProperties), ORVANE_NO_ROWS, ORVANE_NO_ROWS});
+    return d;
+}
+
+ObjectDefinition* NilObjectExceptionDefinition() { return ExceptionSubclassDefinition<1>(); }
+ObjectDefinition* ServiceNotAvailableExceptionDefinition() { return ExceptionSubclassDefinition<2>(); }
+ObjectDefinition* NoOpenTransportExceptionDefinition() { return ExceptionSubclassDefinition<3>(); }
+ObjectDefinition* RegistryAccessErrorExceptionDefinition() { return ExceptionSubclassDefinition<4>(); }
+ObjectDefinition* IllegalCastExceptionDefinition() { return ExceptionSubclassDefinition<5>(); }
+ObjectDefinition* InvalidParentExceptionDefinition() { return ExceptionSubclassDefinition<6>(); }
+ObjectDefinition* stackOverflowExceptionDefinition() { return ExceptionSubclassDefinition<7>(); }
+ObjectDefinition* typeMismatchExceptionDefinition() { return ExceptionSubclassDefinition<8>(); }
+ObjectDefinition* OutOfBoundsExceptionDefinition() { return ExceptionSubclassDefinition<9>(); }
+ObjectDefinition* OutOfMemoryExceptionDefinition() { return ExceptionSubclassDefinition<10>(); }
+ObjectDefinition* KeyNotFoundExceptionDefinition() { return ExceptionSubclassDefinition<11>(); }
+ObjectDefinition* EndExceptionDefinition() { return ExceptionSubclassDefinition<12>(); }
+ObjectDefinition* ThreadAlreadyRunningExceptionDefinition() { return ExceptionSubclassDefinition<13>(); }
+ObjectDefinition* UnsupportedFormatExceptionDefinition() { return ExceptionSubclassDefinition<14>(); }
+ObjectDefinition* KeyChainExceptionDefinition() { return ExceptionSubclassDefinition<15>(); }
+ObjectDefinition* OLEExceptionDefinition() { return ExceptionSubclassDefinition<16>(); }
+
 void InstallRuntimeExceptionClasses() {
-    SetClassDefinitionFinder(FindExceptionClass);
-    SetNilObjectExceptionClass(LookupByText("NilObjectException"));
-    SetIllegalCastExceptionClass(LookupByText("IllegalCastException"));
-    SetOutOfBoundsExceptionClass(LookupByText("OutOfBoundsException"));
+    SetNilObjectExceptionClass(SlotClass(NilObjectExceptionDefinition()));
+    SetIllegalCastExceptionClass(SlotClass(IllegalCastExceptionDefinition()));
+    SetOutOfBoundsExceptionClass(SlotClass(OutOfBoundsExceptionDefinition()));
 }

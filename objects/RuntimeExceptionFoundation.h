@@ -54,13 +54,30 @@ void RaiseOutOfBoundsException();
 using ProtectedFunction = void(__cdecl*)(void* context);
 extern "C" ObjectHeader* __cdecl ProtectedCall(ProtectedFunction fn, void* context = nullptr);
 
-// ---- Exception classes until the descriptor tables define them ----------------------
+// ---- The exception classes -------------------------------------------------------------
 
-// Interim: builds RuntimeException and its 16 subclasses with RuntimeNewClass
-// when RuntimeLookupClass first asks for them (as the class definition
-// finder), builds the three slot classes now and fills the slots. The
-// intrinsic class descriptors replace this finder and these records.
+struct ObjectDefinition;
+// RuntimeException and its 16 subclasses, in order of definition.
+ObjectDefinition* RuntimeExceptionDefinition();
+ObjectDefinition* NilObjectExceptionDefinition();
+ObjectDefinition* ServiceNotAvailableExceptionDefinition();
+ObjectDefinition* NoOpenTransportExceptionDefinition();
+ObjectDefinition* RegistryAccessErrorExceptionDefinition();
+ObjectDefinition* IllegalCastExceptionDefinition();
+ObjectDefinition* InvalidParentExceptionDefinition();
+ObjectDefinition* stackOverflowExceptionDefinition();
+ObjectDefinition* typeMismatchExceptionDefinition();
+ObjectDefinition* OutOfBoundsExceptionDefinition();
+ObjectDefinition* OutOfMemoryExceptionDefinition();
+ObjectDefinition* KeyNotFoundExceptionDefinition();
+ObjectDefinition* EndExceptionDefinition();
+ObjectDefinition* ThreadAlreadyRunningExceptionDefinition();
+ObjectDefinition* UnsupportedFormatExceptionDefinition();
+ObjectDefinition* KeyChainExceptionDefinition();
+ObjectDefinition* OLEExceptionDefinition();
+
+// Builds the classes of the three slots (registering their definitions when
+// needed) and fills the slots. Start-up calls it after the registration.
 void InstallRuntimeExceptionClasses();
-// The names, root first, then the subclasses in order of definition.
 constexpr int32_t kRuntimeExceptionClassCount = 17;
 extern const char* const kRuntimeExceptionClassNames[kRuntimeExceptionClassCount];

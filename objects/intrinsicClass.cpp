@@ -1,8 +1,23 @@
 #include "objects/intrinsicClass.h"
 
+#include "objects/ObjectDefinition.h"
 #include "objects/RuntimeExceptionFoundation.h"
+#include "objects/globalFunctions.h"
 
-// Start-up calls this where the definitions of the intrinsic classes must
-// exist. Until the descriptor tables describe them, the exception classes are
-// built directly and the runtime's three exception slots filled from them.
-void BuildIntrinsicDefinitions() { InstallRuntimeExceptionClasses(); }
+#define INTRINSIC_CLASS(getter) ObjectDefinition* getter();
+#include "objects/intrinsicClasses.inc"
+#undef INTRINSIC_CLASS
+
+namespace {
+const DefinitionGetter kIntrinsicClasses[] = {
+#define INTRINSIC_CLASS(getter) getter,
+#include "objects/intrinsicClasses.inc"
+#undef INTRINSIC_CLASS
+};
+}  // namespace
+
+void BuildIntrinsicDefinitions() {
+    for (DefinitionGetter getter : kIntrinsicClasses) RegisterDefinition(getter());
+    RegisterGlobalFunctionTable();
+    InstallRuntimeExceptionClasses();
+}

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "objects/intrinsicClass.h"
 #include "startup/RuntimeMain.h"
 #include "tests/TestSupport.h"
 
@@ -30,5 +31,7 @@ int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     RuntimeInitProcessState(GetModuleHandleA(nullptr));
     SetAssertionReportHook(DispatchReport);
+    // Every test program starts with the intrinsic classes defined, as the runtime does.
+    BuildIntrinsicDefinitions();
     return RUN_ALL_TESTS();
 }
