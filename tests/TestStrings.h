@@ -5,19 +5,15 @@
 
 #include "strings/string.h"
 
-namespace {
-
-StringHandle Make(const std::string& bytes, uint32_t encoding) {
+inline StringHandle Make(const std::string& bytes, uint32_t encoding) {
     StringHandle h = StringHandle::Adopt(StringMake(bytes.data(), int32_t(bytes.size())));
     h.SetEncoding(encoding);
     return h;
 }
-StringHandle Ascii(const std::string& bytes) { return Make(bytes, kEncodingASCII); }
-StringHandle Utf8(const std::string& bytes) { return Make(bytes, kEncodingUTF8); }
-StringHandle Wide(const std::u16string& units) {
+inline StringHandle Ascii(const std::string& bytes) { return Make(bytes, kEncodingASCII); }
+inline StringHandle Utf8(const std::string& bytes) { return Make(bytes, kEncodingUTF8); }
+inline StringHandle Wide(const std::u16string& units) {
     return StringHandle::Adopt(StringMakeUtf16(reinterpret_cast<const uint16_t*>(units.data()),
                                                int32_t(units.size())));
 }
-std::string Bytes(const StringHandle& h) { return std::string(h.Text(), size_t(h.Length())); }
-
-}  // namespace
+inline std::string Bytes(const StringHandle& h) { return std::string(h.Text(), size_t(h.Length())); }
