@@ -198,7 +198,7 @@ void PrepareInterfaces(ObjectDefinition* d) {
     d->stamp = kGeneration;
     for (int32_t i = 0; i < d->interfaceCount; ++i) {
         InterfaceDefinition& it = d->interfaces[i];
-        ObjectDefinition* iface = it.interface ? it.interface() : nullptr;
+        ObjectDefinition* iface = it.definition ? it.definition() : nullptr;
         if (!iface) continue;
         int32_t n = 1 + iface->methodCount;
         it.functions = NewArray<void*>(n);
@@ -290,7 +290,7 @@ ClassRecord* BuildClassRecord(ObjectDefinition* d) {
             break;
         }
         const InterfaceDefinition& it = d->interfaces[i];
-        ObjectDefinition* iface = it.interface ? it.interface() : nullptr;
+        ObjectDefinition* iface = it.definition ? it.definition() : nullptr;
         InterfaceEntry& entry = ClassInterfaces(out)[itableCtr];
         entry.interfaceClass = iface ? ClassOfDefinition(iface) : nullptr;
         int32_t n = entry.interfaceClass ? entry.interfaceClass->methodCount : 0;
@@ -433,7 +433,7 @@ ObjectDefinition* DefineClass(const ClassDescription& c) {
     d->handlerCount = c.handlers && c.handlerCount > 0 ? c.handlerCount : 0;
     d->interfaceCount = c.interfaces && c.interfaceCount > 0 ? c.interfaceCount : 0;
     d->interfaces = NewArray<InterfaceDefinition>(d->interfaceCount);
-    for (int32_t i = 0; i < d->interfaceCount; ++i) d->interfaces[i].interface = c.interfaces[i];
+    for (int32_t i = 0; i < d->interfaceCount; ++i) d->interfaces[i].definition = c.interfaces[i];
 
     if (c.virtualCount >= 0) {
         d->virtuals = c.virtuals;

@@ -162,7 +162,7 @@ struct ObjectDefinition;
 // Prepared once per definition: for each method the interface declares, the
 // implementing method and the definition it was found in.
 struct InterfaceDefinition {
-    DefinitionGetter interface;
+    DefinitionGetter definition;
     void** functions;  // 1 + the interface's methods; slot 0 stays empty
     const MethodDefinition** implementations;  // parallel to functions
     ObjectDefinition** owners;                 // parallel to functions

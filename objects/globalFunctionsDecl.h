@@ -5,4 +5,6 @@
 
 extern "C" {
 void __cdecl RuntimeMassPropertySetter(ObjectHeader* object, StringValue* data);
+void __cdecl ApplicationQuit(void);
+ObjectHeader* __cdecl getKeyboardObject(void);
 }

@@ -5,9 +5,16 @@
 #include <commctrl.h>
 #include <ole2.h>
 
+#include "files/TextInputStream.h"
 #include "loop/runtimemainloop.h"
+#include "objects/ObjectDefinition.h"
+#include "objects/RuntimeExceptionFoundation.h"
+#include "objects/application.h"
+#include "startup/CommandLine.h"
+#include "startup/ShutdownList.h"
 #include "objects/intrinsicClass.h"
 #include "startup/PluginInstaller.h"
+#include "strings/TextEncodingUtil.h"
 #include "strings/string.h"
 #include "ui/win32windows.h"
 
@@ -51,12 +58,14 @@ void RuntimeInitProcessState(HINSTANCE instance) {
 }
 
 void RuntimeInitialize() {
-    // The unhandled-exception hook is installed here once exceptions exist.
+    SetUnhandledExceptionHook(HandleLoopException);
     RegisterRuntimeWindowClasses(gInstance);
     OleInitialize(nullptr);
     SetControlColorDefaults();
     gDefaultFont = FontRecord{"System", 10};
     BuildIntrinsicDefinitions();
+    InstallTextConverters();
+    SetTextStreamEncodingSource(SharedTextEncoding);
     InstallPlugins();  // the module's resources are not registered yet: installs nothing
     gDefaultSmallFont = FontRecord{"System", 12};
     TARNInitStackChecker(kStackCheckerSize);
@@ -94,17 +103,59 @@ extern "C" void RuntimeInit(void) {
 
 extern "C" void RuntimeExit(void) {}
 
+namespace {
+
+void __cdecl RaiseOpenThunk(void*) { RaiseApplicationOpen(); }
+
+struct DocumentScan {
+    void* handler;
+    int opened;
+};
+
+// Each path gets its own folder item: a handler that keeps the item it was
+// given must not see it pointed at the next path.
+void OpenDocumentPath(const char* bytes, int n, void* context) {
+    DocumentScan* scan = static_cast<DocumentScan*>(context);
+    StringHandle path = StringHandle::Adopt(StringMake(bytes, n));
+    path.SetEncoding(kEncodingUTF8);
+    ObjectHeader* item = RuntimeGetFolderItem(path.Get());
+    if (!item) return;
+    using Handler = void(__cdecl*)(ObjectHeader* app, ObjectHeader* item);
+    RuntimeLockObject(gApplicationObject);
+    reinterpret_cast<Handler>(scan->handler)(gApplicationObject, item);
+    RuntimeUnlockObject(gApplicationObject);
+    RuntimeUnlockObject(item);
+    ++scan->opened;
+}
+
+}  // namespace
+
 extern "C" void RuntimeRegisterAppObject(ObjectHeader* app) {
-    // Locking the application object, its Open event and the document paths of
-    // the command line (SkipProgramPath, ForEachDocumentPath) are completed by
-    // the object model.
-    gApplicationObject = app;
+    if (app) {
+        RuntimeLockObject(app);
+        gApplicationObject = app;
+    } else {
+        gApplicationObject = CreateInstance(ApplicationDefinition());
+    }
+    RuntimeProtectedCall(RaiseOpenThunk);
+    if (!gApplicationObject) return;
+    DocumentScan scan = {ApplicationOpenDocumentHandler(), 0};
+    if (scan.handler) {
+        StringHandle line = StringHandle::Adopt(SystemGetCommandLine());
+        const char* rest = SkipProgramPath(line.Text());
+        if (*rest)
+            ForEachDocumentPath(rest, OpenDocumentPath, &scan);
+        else
+            scan.handler = nullptr;
+    }
+    if (!scan.handler && gApplicationObject) RaiseApplicationNewDocument();
 }
 
 extern "C" void RuntimeRun(void) {
     gRunning = true;
-    while (!gQuit) RunMainLoopIteration();
+    while (!gQuit) RunProtectedIteration();
     CloseAllRuntimeWindows();
     gRunning = false;
     OleUninitialize();
+    RunRuntimeExitRoutines();
 }

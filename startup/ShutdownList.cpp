@@ -30,3 +30,20 @@ void ShutdownListDestroyAll() {
     PointerArray& list = List();
     while (list.Count() > 0) delete static_cast<RuntimeService*>(list.At(list.Count() - 1));
 }
+
+namespace {
+constexpr int kMaxExitRoutines = 32;
+RuntimeExitRoutine gExitRoutines[kMaxExitRoutines];
+int gExitRoutineCount = 0;
+}  // namespace
+
+void AddRuntimeExitRoutine(RuntimeExitRoutine routine) {
+    if (routine && gExitRoutineCount < kMaxExitRoutines) gExitRoutines[gExitRoutineCount++] = routine;
+}
+
+void RunRuntimeExitRoutines() {
+    // Each runs once, even when RuntimeRun is entered again.
+    int n = gExitRoutineCount;
+    gExitRoutineCount = 0;
+    for (int i = 0; i < n; ++i) gExitRoutines[i]();
+}

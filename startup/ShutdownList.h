@@ -16,3 +16,8 @@ void ShutdownListRemove(RuntimeService* service);
 int ShutdownListCount();
 // Deletes every service still on the list, newest first.
 void ShutdownListDestroyAll();
+
+// Routines run at the end of RuntimeRun, in order of registration.
+using RuntimeExitRoutine = void (*)();
+void AddRuntimeExitRoutine(RuntimeExitRoutine routine);
+void RunRuntimeExitRoutines();

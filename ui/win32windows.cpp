@@ -81,9 +81,24 @@ void RegisterMDIWindowClasses(HINSTANCE instance) {
                 MDIChildProc, 4, arrow, workspace);
 }
 
-// The window list arrives with the window layer; until then no runtime window exists.
-int RuntimeWindowCount() { return 0; }
-void CloseAllRuntimeWindows() {}
+// The window list arrives with the window layer; until then no runtime window
+// exists unless a list is installed.
+namespace {
+RuntimeWindowList gWindowList = {};
+}  // namespace
+
+RuntimeWindowList SetRuntimeWindowList(const RuntimeWindowList& list) {
+    RuntimeWindowList previous = gWindowList;
+    gWindowList = list;
+    return previous;
+}
+int RuntimeWindowCount() { return gWindowList.count ? gWindowList.count() : 0; }
+void CloseAllRuntimeWindows() {
+    if (gWindowList.closeAll) gWindowList.closeAll();
+}
+bool AnyRuntimeWindowCancelsClose() { return gWindowList.anyCancelsClose && gWindowList.anyCancelsClose(); }
+void ShowRuntimeWindowHelpTags(bool) {}
+void InstallFrameMenuBar(ObjectHeader*) {}
 
 void SetControlColorDefaults() {
     gControlColors[0] = RGB(0, 0, 0);             // text
