@@ -25,10 +25,20 @@ const CharacterTables* gCurrent = nullptr;
 bool IsUnicodeCodePage(uint32_t cp) { return cp == 65001 || cp == 1200 || cp == 65000; }
 bool IsPseudoCodePage(uint32_t cp) { return cp == 900000 || cp == 900001; }
 
+// EUC-JP has no platform code page: its two-byte characters start with a
+// byte 0xA1-0xFE, its half-width katakana with 0x8E.
+void SetEucJpLeadBytes(CharacterTables& t) {
+    t.lead[0x8E] = 1;
+    for (int b = 0xA1; b <= 0xFE; ++b) t.lead[b] = 1;
+    t.doubleByte = 1;
+}
+
 CharacterTables* BuildTables(uint32_t cp) {
     CharacterTables* t = new CharacterTables;
     std::memset(t, 0, sizeof *t);
-    if (!IsUnicodeCodePage(cp))
+    if (cp == 900000)
+        SetEucJpLeadBytes(*t);
+    else if (!IsUnicodeCodePage(cp))
         for (int b = 0; b < 256; ++b)
             if (IsDBCSLeadByteEx(cp, BYTE(b))) t->lead[b] = 1, t->doubleByte = 1;
     if (t->doubleByte) return t;
@@ -321,9 +331,8 @@ uint32_t SystemEncoding() {
 bool SelectCharacterTables(uint32_t encoding) {
     if (encoding == kEncodingUnknown) encoding = SystemEncoding();
     uint32_t cp = EncodingCodePage(encoding);
-    // The Japanese pseudo pages have no platform tables.
-    // TODO(converters): EUC-JP and ISO-2022-JP tables once their byte converters exist.
-    if (!EncodingIsUsable(encoding) || IsPseudoCodePage(cp)) return false;
+    // ISO-2022-JP shifts between byte sets by escapes: no per-byte table fits it.
+    if (!EncodingIsUsable(encoding) || cp == 900001) return false;
     std::lock_guard<std::mutex> lock(gTablesLock);
     if (!gTables) gTables = new std::map<uint32_t, CharacterTables*>;
     CharacterTables*& t = (*gTables)[cp];
