@@ -54,12 +54,38 @@ int32_t DrawingContextStringWidth(DrawingContext* dc, StringValue* text);
 int32_t DrawingContextAscent(DrawingContext* dc);
 int32_t DrawingContextTextHeight(DrawingContext* dc);
 
-// A 32-bit top-down pixel map the renderer can draw into and copy from.
+// A top-down DIB section, filled with white when made. The first four fields
+// are what the renderer uses on 32-bit maps.
 struct PixelMap {
-    HBITMAP bitmap;
-    uint32_t* pixels;  // width * height, 0x00RRGGBB, row 0 at the top
+    HBITMAP bitmap;    // nil when the DIB section could not be made: draws nothing
+    uint32_t* pixels;  // 32-bit maps: width * height, 0x00RRGGBB, row 0 at the top; else nil
     int32_t width, height;
+    void* bits;             // every depth
+    int32_t bitsPerPixel;   // 1, 4, 8, 16, 24 or 32
+    int32_t stride;         // bytes per row, a multiple of 4
+    int32_t depth;          // as asked
 };
+// depth 1, 2, 4, 8, 16, 24 or 32 (others take 32). Call GdiFlush before
+// reading pixels after drawing.
+PixelMap* PixelMapCreate(int32_t width, int32_t height, int32_t depth);
+void PixelMapFree(PixelMap* map);
+
+// A context drawing on a pixel map (the renderer's temporary maps, a
+// picture's Graphics). Destroying it never frees the map unless it owns it.
+DrawingContext* DrawingContextCreate(PixelMap* map, bool ownsSurface = false);
+void DrawingContextDestroy(DrawingContext* dc);
+// The surface went away: later drawing does nothing.
+void DrawingContextDetachSurface(DrawingContext* dc);
+// Makes the context current and returns its device context (nil without one).
+HDC DrawingContextMakeCurrent(DrawingContext* dc);
+DrawingContext* DrawingContextCurrent();
+// Clip rectangle in surface coordinates; nil removes it.
+void DrawingContextSetClip(DrawingContext* dc, const RECT* clip);
+int32_t DrawingContextWidth(DrawingContext* dc);
+int32_t DrawingContextHeight(DrawingContext* dc);
+// A device coordinate from a double: NaN gives 0, the rest is truncated
+// toward zero inside the range GDI accepts.
+int32_t DeviceCoordinate(double value);
 // Scaled copy of src's box (sx, sy, sw, sh) onto the device rectangle
 // (dx, dy, dw, dh); through mask when given (white = transparent, as a
 // picture's mask).

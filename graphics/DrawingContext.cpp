@@ -1,0 +1,291 @@
+// Drawing contexts: the current-context rule, state, and the shape primitives.
+#include <cmath>
+#include <new>
+
+#include "graphics/DrawingContextState.h"
+#include "graphics/FontCache.h"
+#include "strings/string.h"
+#include "strings/utility.h"
+
+namespace {
+
+DrawingContext* gCurrent = nullptr;
+volatile LONG gGuardOwner = 0;
+int32_t gGuardDepth = 0;
+
+// Serialises making contexts current; nests on the owning thread.
+class CurrentContextGuard {
+public:
+    CurrentContextGuard() {
+        LONG self = LONG(GetCurrentThreadId());
+        if (gGuardOwner != self)
+            while (InterlockedCompareExchange(&gGuardOwner, self, 0) != 0) Sleep(0);
+        ++gGuardDepth;
+    }
+    ~CurrentContextGuard() {
+        if (--gGuardDepth == 0) InterlockedExchange(&gGuardOwner, 0);
+    }
+    CurrentContextGuard(const CurrentContextGuard&) = delete;
+    CurrentContextGuard& operator=(const CurrentContextGuard&) = delete;
+};
+
+void ReleaseCurrent() {
+    DrawingContext* dc = gCurrent;
+    gCurrent = nullptr;
+    if (!dc || !dc->dc) return;
+    SelectClipRgn(dc->dc, dc->savedClip.Get());  // nil gives the whole surface back
+    dc->savedClip.Reset();
+    SelectObject(dc->dc, GetStockObject(SYSTEM_FONT));
+    if (dc->kind == kSurfacePixelMap) {
+        if (dc->previousBitmap) SelectObject(dc->dc, dc->previousBitmap);
+        DeleteDC(dc->dc);
+    }
+    dc->dc = nullptr;
+    dc->previousBitmap = nullptr;
+}
+
+void ApplyClip(DrawingContext* dc) {
+    if (!dc->dc) return;
+    if (!dc->hasClip) {
+        SelectClipRgn(dc->dc, dc->savedClip.Get());
+        return;
+    }
+    RECT r = dc->clip;
+    GdiHandle<HRGN> region(CreateRectRgn(r.left + DrawingContextSurfaceLeft(dc), r.top + DrawingContextSurfaceTop(dc),
+                                         r.right + DrawingContextSurfaceLeft(dc), r.bottom + DrawingContextSurfaceTop(dc)));
+    if (dc->savedClip.Get()) CombineRgn(region.Get(), region.Get(), dc->savedClip.Get(), RGN_AND);
+    SelectClipRgn(dc->dc, region.Get());
+}
+
+}  // namespace
+
+RECT DeviceRect(const DrawingContext* dc, int32_t x, int32_t y, int32_t w, int32_t h) {
+    return RECT{DeviceX(dc, x), DeviceY(dc, y), DeviceX(dc, int64_t(x) + w), DeviceY(dc, int64_t(y) + h)};
+}
+
+int32_t DeviceCoordinate(double value) {
+    if (std::isnan(value)) return 0;
+    if (value <= double(-kDeviceLimit)) return int32_t(-kDeviceLimit);
+    if (value >= double(kDeviceLimit)) return int32_t(kDeviceLimit);
+    return int32_t(value);
+}
+
+DrawingContext* DrawingContextCreate(PixelMap* map, bool ownsSurface) {
+    void* block = PoolAlloc(sizeof(DrawingContext), false);
+    auto* dc = new (block) DrawingContext;
+    dc->kind = map ? kSurfacePixelMap : kSurfaceNone;
+    dc->map = map;
+    dc->ownsSurface = ownsSurface;
+    return dc;
+}
+
+void DrawingContextDetachSurface(DrawingContext* dc) {
+    if (!dc) return;
+    CurrentContextGuard guard;
+    if (gCurrent == dc) ReleaseCurrent();
+    if (dc->ownsSurface && dc->map) PixelMapFree(dc->map);
+    dc->map = nullptr;
+    dc->kind = kSurfaceNone;
+    dc->ownsSurface = false;
+}
+
+void DrawingContextDestroy(DrawingContext* dc) {
+    if (!dc) return;
+    DrawingContextDetachSurface(dc);
+    FontCacheRelease(dc->font);
+    StringRelease(dc->fontName);
+    dc->~DrawingContext();
+    PoolFree(dc, sizeof(DrawingContext));
+}
+
+DrawingContext* DrawingContextCurrent() { return gCurrent; }
+
+HDC DrawingContextMakeCurrent(DrawingContext* dc) {
+    if (!dc) return nullptr;
+    CurrentContextGuard guard;
+    if (gCurrent == dc && dc->dc) return dc->dc;
+    ReleaseCurrent();
+    if (dc->kind != kSurfacePixelMap || !dc->map || !dc->map->bitmap) return nullptr;  // panes: with the windows
+    HDC hdc = CreateCompatibleDC(nullptr);
+    if (!hdc) return nullptr;
+    dc->previousBitmap = SelectObject(hdc, dc->map->bitmap);
+    dc->dc = hdc;
+    gCurrent = dc;
+    HRGN saved = CreateRectRgn(0, 0, 0, 0);
+    if (GetClipRgn(hdc, saved) == 1) dc->savedClip.Reset(saved);
+    else DeleteObject(saved);
+    SetBkMode(hdc, TRANSPARENT);
+    DrawingContextEnsureFont(dc);
+    if (dc->font) SelectObject(hdc, dc->font);
+    ApplyClip(dc);
+    return hdc;
+}
+
+void DrawingContextEnsureFont(DrawingContext* dc) {
+    if (dc->fontValid && dc->font) return;
+    HFONT old = dc->font;
+    StringHandle system("System");
+    dc->font = FontCacheAcquire(dc->fontName ? dc->fontName : system.Get(), dc->textSize, dc->style);
+    dc->fontValid = true;
+    dc->metricsValid = false;
+    if (dc->dc && dc->font) SelectObject(dc->dc, dc->font);
+    FontCacheRelease(old);
+}
+
+const TEXTMETRICW* DrawingContextMetrics(DrawingContext* dc) {
+    HDC hdc = DrawingContextMakeCurrent(dc);
+    DrawingContextEnsureFont(dc);
+    if (!dc->metricsValid && hdc && GetTextMetricsW(hdc, &dc->metrics)) dc->metricsValid = true;
+    return dc->metricsValid ? &dc->metrics : nullptr;
+}
+
+void DrawingContextSetClip(DrawingContext* dc, const RECT* clip) {
+    if (!dc) return;
+    dc->hasClip = clip != nullptr;
+    if (clip) dc->clip = *clip;
+    if (gCurrent == dc) ApplyClip(dc);
+}
+
+int32_t DrawingContextWidth(DrawingContext* dc) { return dc && dc->map ? dc->map->width : 0; }
+int32_t DrawingContextHeight(DrawingContext* dc) { return dc && dc->map ? dc->map->height : 0; }
+int32_t DrawingContextSurfaceLeft(DrawingContext* dc) { return 0; }  // pixel maps start at (0, 0)
+int32_t DrawingContextSurfaceTop(DrawingContext* dc) { return 0; }
+
+// ---- State ----------------------------------------------------------------------
+
+void DrawingContextSetForeColor(DrawingContext* dc, uint32_t color) {
+    if (dc) dc->fore = ColourFromValue(color);
+}
+void DrawingContextSetPen(DrawingContext* dc, int32_t width, int32_t height) {
+    if (!dc) return;
+    dc->penWidth = width;
+    dc->penHeight = height;
+}
+void DrawingContextSetOrigin(DrawingContext* dc, int32_t x, int32_t y) {
+    if (!dc) return;
+    dc->originX = x;
+    dc->originY = y;
+}
+void DrawingContextSetFont(DrawingContext* dc, StringValue* name, int32_t size, bool bold, bool italic,
+                           bool underline) {
+    if (!dc) return;
+    uint32_t style = (bold ? uint32_t(kStyleBold) : 0u) | (italic ? uint32_t(kStyleItalic) : 0u) | (underline ? uint32_t(kStyleUnderline) : 0u);
+    if (name != dc->fontName) {
+        StringRetain(name);
+        StringRelease(dc->fontName);
+        dc->fontName = name;
+        dc->fontValid = false;
+    }
+    if (size == 0) size = 12;
+    if (size != dc->textSize || style != dc->style) dc->fontValid = false;
+    dc->textSize = size;
+    dc->style = style;
+}
+
+void DrawingContextSaveState(DrawingContext* dc, DrawingState* out) {
+    if (!dc || !out) return;
+    *out = DrawingState{ColourValue(dc->fore), dc->originX, dc->originY, dc->penWidth, dc->penHeight,
+                        StringRetain(dc->fontName), dc->textSize, (dc->style & kStyleBold) != 0,
+                        (dc->style & kStyleItalic) != 0, (dc->style & kStyleUnderline) != 0};
+}
+
+void DrawingContextRestoreState(DrawingContext* dc, DrawingState* saved) {
+    if (!saved) return;
+    if (dc) {
+        DrawingContextSetForeColor(dc, saved->foreColor);
+        DrawingContextSetOrigin(dc, saved->originX, saved->originY);
+        DrawingContextSetPen(dc, saved->penWidth, saved->penHeight);
+        DrawingContextSetFont(dc, saved->fontName, saved->textSize, saved->bold, saved->italic, saved->underline);
+    }
+    StringRelease(saved->fontName);
+    saved->fontName = nullptr;
+}
+
+// ---- Primitives ----------------------------------------------------------------------
+
+void DrawingContextFillPolygon(DrawingContext* dc, const POINT* points, int32_t count) {
+    HDC hdc = DrawingContextMakeCurrent(dc);
+    if (!hdc || !points || count < 1) return;
+    COLORREF c = ColourRef(dc->fore);
+    GdiHandle<HPEN> pen(CreatePen(PS_SOLID, 1, c));
+    GdiHandle<HBRUSH> brush(CreateSolidBrush(c));
+    SelectedObject p(hdc, pen.Get()), b(hdc, brush.Get());
+    Polygon(hdc, points, count);
+    dc->drawnOn = true;
+}
+
+void DrawingContextMoveTo(DrawingContext* dc, int32_t x, int32_t y) {
+    if (!dc) return;
+    dc->penPosition = POINT{DeviceX(dc, x), DeviceY(dc, y)};
+}
+
+void DrawingContextLineTo(DrawingContext* dc, int32_t x, int32_t y) {
+    if (!dc) return;
+    POINT from = dc->penPosition;
+    POINT to{DeviceX(dc, x), DeviceY(dc, y)};
+    dc->penPosition = to;
+    HDC hdc = DrawingContextMakeCurrent(dc);
+    if (!hdc) return;
+    int32_t sx = dc->penWidth / 2, sy = dc->penHeight / 2;
+    GdiHandle<HPEN> pen(CreatePen(PS_SOLID, (dc->penWidth + dc->penHeight) / 2, ColourRef(dc->fore)));
+    SelectedObject p(hdc, pen.Get());
+    MoveToEx(hdc, from.x + sx, from.y + sy, nullptr);
+    LineTo(hdc, to.x + sx, to.y + sy);
+    dc->drawnOn = true;
+}
+
+void DrawingContextFillEllipse(DrawingContext* dc, int32_t left, int32_t top, int32_t right, int32_t bottom) {
+    HDC hdc = DrawingContextMakeCurrent(dc);
+    if (!hdc) return;
+    COLORREF c = ColourRef(dc->fore);
+    GdiHandle<HPEN> pen(CreatePen(PS_SOLID, 1, c));
+    GdiHandle<HBRUSH> brush(CreateSolidBrush(c));
+    SelectedObject p(hdc, pen.Get()), b(hdc, brush.Get());
+    Ellipse(hdc, DeviceX(dc, left), DeviceY(dc, top), DeviceX(dc, right), DeviceY(dc, bottom));
+    dc->drawnOn = true;
+}
+
+void DrawingContextFrameEllipse(DrawingContext* dc, int32_t left, int32_t top, int32_t right, int32_t bottom) {
+    HDC hdc = DrawingContextMakeCurrent(dc);
+    if (!hdc) return;
+    GdiHandle<HPEN> pen(CreatePen(PS_SOLID, dc->penWidth, ColourRef(dc->fore)));
+    SelectedObject p(hdc, pen.Get()), b(hdc, GetStockObject(NULL_BRUSH));
+    Ellipse(hdc, DeviceX(dc, left), DeviceY(dc, top), DeviceX(dc, right), DeviceY(dc, bottom));
+    dc->drawnOn = true;
+}
+
+// ---- Text conversion -------------------------------------------------------------------
+
+WideText::WideText(StringValue* s) {
+    if (!s || s->length <= 0) return;
+    const char* bytes = StringText(s);
+    if (s->encoding == kEncodingUTF16) {
+        count = s->length / 2;
+        units = static_cast<wchar_t*>(PoolAlloc((count + 1) * 2, false));
+        CopyMemory(units, bytes, count * 2);
+        units[count] = 0;
+        return;
+    }
+    UINT page = s->encoding == kEncodingUTF8 ? CP_UTF8 : CP_ACP;
+    StringHandle converted;
+    if (s->encoding != kEncodingUTF8 && s->encoding != kEncodingASCII && s->encoding != kEncodingUnknown) {
+        converted = StringHandle::Adopt(StringConvert(s, kEncodingUTF8));
+        if (!converted.IsEmpty()) {
+            bytes = converted.Text();
+            page = CP_UTF8;
+        }
+    }
+    int32_t n = converted.IsEmpty() ? s->length : converted.Length();
+    count = MultiByteToWideChar(page, 0, bytes, n, nullptr, 0);
+    if (count <= 0) {
+        count = 0;
+        return;
+    }
+    units = static_cast<wchar_t*>(PoolAlloc((count + 1) * 2, false));
+    MultiByteToWideChar(page, 0, bytes, n, units, count);
+    units[count] = 0;
+}
+
+WideText::~WideText() {
+    if (units) PoolFree(units, (count + 1) * 2);
+}
