@@ -1,7 +1,5 @@
 #include "files/runFolderItem.h"
 
-// Before the shell headers, whose `interface` macro the descriptor records
-// would otherwise meet.
 #include "objects/ObjectDefinition.h"
 
 #include <windows.h>
@@ -10,7 +8,7 @@
 #include "files/FileStream.h"
 #include "files/FolderItemImpWin32.h"
 #include "files/FolderPath.h"
-#include "files/SpecialFolders.h"
+#include "files/SystemFolders.h"
 #include "files/TextInputStream.h"
 #include "orvane/exports.h"
 #include "startup/AssertionReport.h"

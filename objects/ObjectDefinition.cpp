@@ -5,6 +5,7 @@
 #include <new>
 
 #include "loader/relocentry.h"
+#include "objects/ObjectFields.h"
 #include "objects/RuntimeObjectFoundation.h"
 #include "objects/StringMap.h"
 #include "orvane/exports.h"
@@ -350,18 +351,6 @@ const GenericName kGenericAccessors[] = {
     {"stringGetter", Fn(&stringGetter)}, {"stringSetter", Fn(&stringSetter)},
     {"objGetter", Fn(&objGetter)},       {"objSetter", Fn(&objSetter)},
 };
-
-template <typename T>
-T FieldAt(ObjectHeader* object, int32_t offset) {
-    T value;
-    std::memcpy(&value, reinterpret_cast<uint8_t*>(object) + offset, sizeof value);
-    return value;
-}
-
-template <typename T>
-void SetFieldAt(ObjectHeader* object, int32_t offset, T value) {
-    std::memcpy(reinterpret_cast<uint8_t*>(object) + offset, &value, sizeof value);
-}
 
 }  // namespace
 

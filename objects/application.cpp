@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "objects/ObjectDefinition.h"
+#include "objects/ObjectFields.h"
 #include "objects/RuntimeExceptionFoundation.h"
 #include "objects/StringMap.h"
 #include "orvane/exports.h"
@@ -20,16 +21,6 @@ namespace {
 
 // ---- Fields -----------------------------------------------------------------------------
 
-template <typename T>
-T Field(ObjectHeader* app, int32_t at) {
-    T value;
-    std::memcpy(&value, reinterpret_cast<uint8_t*>(app) + at, sizeof value);
-    return value;
-}
-template <typename T>
-void SetField(ObjectHeader* app, int32_t at, T value) {
-    std::memcpy(reinterpret_cast<uint8_t*>(app) + at, &value, sizeof value);
-}
 
 bool CheckApp(ObjectHeader* app, int line) {
     if (app) return true;
@@ -165,27 +156,27 @@ MethodRow kApplicationMethods[] = {
 };
 
 void __cdecl InitializeApplication(ObjectHeader* app) {
-    SetField<ObjectHeader*>(app, kAppMDIWindowAt, CreateInstance(MDIWindowDefinition()));
-    SetField<uint8_t>(app, kAppBalloonHelpAt, 0);
-    SetField<uint8_t>(app, kAppQuittingAt, 0);
-    SetField<StringMap*>(app, kAppMenuHandlersAt, nullptr);
-    SetField<ObjectHeader*>(app, kAppReferenceAt, nullptr);
+    SetFieldAt<ObjectHeader*>(app, kAppMDIWindowAt, CreateInstance(MDIWindowDefinition()));
+    SetFieldAt<uint8_t>(app, kAppBalloonHelpAt, 0);
+    SetFieldAt<uint8_t>(app, kAppQuittingAt, 0);
+    SetFieldAt<StringMap*>(app, kAppMenuHandlersAt, nullptr);
+    SetFieldAt<ObjectHeader*>(app, kAppReferenceAt, nullptr);
 }
 
 void __cdecl FinalizeApplication(ObjectHeader* app) {
-    RuntimeUnlockObject(Field<ObjectHeader*>(app, kAppMDIWindowAt));
-    SetField<ObjectHeader*>(app, kAppMDIWindowAt, nullptr);
-    RuntimeUnlockObject(Field<ObjectHeader*>(app, kAppReferenceAt));
-    SetField<ObjectHeader*>(app, kAppReferenceAt, nullptr);
-    if (StringMap* handlers = Field<StringMap*>(app, kAppMenuHandlersAt)) {
-        SetField<StringMap*>(app, kAppMenuHandlersAt, nullptr);
+    RuntimeUnlockObject(FieldAt<ObjectHeader*>(app, kAppMDIWindowAt));
+    SetFieldAt<ObjectHeader*>(app, kAppMDIWindowAt, nullptr);
+    RuntimeUnlockObject(FieldAt<ObjectHeader*>(app, kAppReferenceAt));
+    SetFieldAt<ObjectHeader*>(app, kAppReferenceAt, nullptr);
+    if (StringMap* handlers = FieldAt<StringMap*>(app, kAppMenuHandlersAt)) {
+        SetFieldAt<StringMap*>(app, kAppMenuHandlersAt, nullptr);
         handlers->ForEach([](StringValue*, void* handler) { RuntimeUnlockObject(static_cast<ObjectHeader*>(handler)); });
         delete handlers;
     }
-    RuntimeUnlockObject(Field<ObjectHeader*>(app, kAppMouseCursorAt));
-    SetField<ObjectHeader*>(app, kAppMouseCursorAt, nullptr);
-    RuntimeUnlockObject(Field<ObjectHeader*>(app, kAppMenuBarAt));
-    SetField<ObjectHeader*>(app, kAppMenuBarAt, nullptr);
+    RuntimeUnlockObject(FieldAt<ObjectHeader*>(app, kAppMouseCursorAt));
+    SetFieldAt<ObjectHeader*>(app, kAppMouseCursorAt, nullptr);
+    RuntimeUnlockObject(FieldAt<ObjectHeader*>(app, kAppMenuBarAt));
+    SetFieldAt<ObjectHeader*>(app, kAppMenuBarAt, nullptr);
     if (gApplicationObject == app) gApplicationObject = nullptr;
 }
 
@@ -247,7 +238,7 @@ void NotifyApplicationActivation(bool active, bool windowClosing) {
 }
 
 ObjectHeader* ApplicationMenuHandler(ObjectHeader* app, StringValue* name) {
-    StringMap* handlers = app ? Field<StringMap*>(app, kAppMenuHandlersAt) : nullptr;
+    StringMap* handlers = app ? FieldAt<StringMap*>(app, kAppMenuHandlersAt) : nullptr;
     void* found = nullptr;
     return handlers && handlers->Find(name, &found) ? static_cast<ObjectHeader*>(found) : nullptr;
 }
@@ -313,21 +304,21 @@ extern "C" ObjectHeader* appResourceForkGetter(ObjectHeader* app, int32_t) {
 
 extern "C" void appMouseCursorSetter(ObjectHeader* app, int32_t, ObjectHeader* cursor) {
     if (!CheckApp(app, 1710)) return;
-    ObjectHeader* old = Field<ObjectHeader*>(app, kAppMouseCursorAt);
+    ObjectHeader* old = FieldAt<ObjectHeader*>(app, kAppMouseCursorAt);
     RuntimeUnlockObject(old);
     RuntimeLockObject(cursor);
-    SetField<ObjectHeader*>(app, kAppMouseCursorAt, cursor);
+    SetFieldAt<ObjectHeader*>(app, kAppMouseCursorAt, cursor);
     // Cursor objects carry no system cursor yet: every cursor shows as the arrow.
     SetCursor(LoadCursorA(nullptr, IDC_ARROW));
 }
 
 extern "C" int32_t AppBalloonHelpVisibleGetter(ObjectHeader* app, int32_t) {
-    return CheckApp(app, 1720) ? Field<int8_t>(app, kAppBalloonHelpAt) : 0;
+    return CheckApp(app, 1720) ? FieldAt<int8_t>(app, kAppBalloonHelpAt) : 0;
 }
 
 extern "C" void AppBalloonHelpVisibleSetter(ObjectHeader* app, int32_t, int32_t value) {
     if (!CheckApp(app, 1730)) return;
-    SetField<uint8_t>(app, kAppBalloonHelpAt, uint8_t(value != 0));
+    SetFieldAt<uint8_t>(app, kAppBalloonHelpAt, uint8_t(value != 0));
     ShowRuntimeWindowHelpTags(value != 0);
 }
 
@@ -348,15 +339,15 @@ extern "C" StringValue* AppStringVersionStuffGetter(ObjectHeader* app, int32_t i
 
 extern "C" ObjectHeader* AppMenuBarGetter(ObjectHeader* app, int32_t) {
     if (!CheckApp(app, 1760)) return nullptr;
-    ObjectHeader* menuBar = Field<ObjectHeader*>(app, kAppMenuBarAt);
+    ObjectHeader* menuBar = FieldAt<ObjectHeader*>(app, kAppMenuBarAt);
     RuntimeLockObject(menuBar);
     return menuBar;
 }
 
 extern "C" void AppMenuBarSetter(ObjectHeader* app, int32_t, ObjectHeader* menuBar) {
     if (!CheckApp(app, 1770)) return;
-    RuntimeLockUnlockObjects(menuBar, Field<ObjectHeader*>(app, kAppMenuBarAt));
-    SetField<ObjectHeader*>(app, kAppMenuBarAt, menuBar);
+    RuntimeLockUnlockObjects(menuBar, FieldAt<ObjectHeader*>(app, kAppMenuBarAt));
+    SetFieldAt<ObjectHeader*>(app, kAppMenuBarAt, menuBar);
     if (gMDIMode) InstallFrameMenuBar(menuBar);
 }
 
@@ -386,14 +377,14 @@ extern "C" void ApplicationAddMenuHandler(ObjectHeader* self, StringValue* name,
         return;
     }
     if (!handler) return;
-    StringMap* handlers = Field<StringMap*>(self, kAppMenuHandlersAt);
+    StringMap* handlers = FieldAt<StringMap*>(self, kAppMenuHandlersAt);
     if (!handlers) {
         handlers = new (std::nothrow) StringMap;
         if (!handlers) {
             RUNTIME_REPORT(1856, "self->mMenuHandlers", nullptr);
             return;
         }
-        SetField<StringMap*>(self, kAppMenuHandlersAt, handlers);
+        SetFieldAt<StringMap*>(self, kAppMenuHandlersAt, handlers);
     }
     void* old = nullptr;
     bool had = handlers->Find(name, &old);
@@ -408,16 +399,16 @@ extern "C" void ApplicationQuit(void) {
         RUNTIME_REPORT(1923, "gApplicationObject", nullptr);
         return;
     }
-    if (Field<uint8_t>(app, kAppQuittingAt)) return;
+    if (FieldAt<uint8_t>(app, kAppQuittingAt)) return;
     HeldObject held(app);
-    SetField<uint8_t>(app, kAppQuittingAt, 1);
+    SetFieldAt<uint8_t>(app, kAppQuittingAt, 1);
     if (AnyRuntimeWindowCancelsClose()) {
-        SetField<uint8_t>(app, kAppQuittingAt, 0);
+        SetFieldAt<uint8_t>(app, kAppQuittingAt, 0);
         return;
     }
     CloseAllRuntimeWindows();
     RaisePlain(app, kClose);
-    SetField<uint8_t>(app, kAppQuittingAt, 0);
+    SetFieldAt<uint8_t>(app, kAppQuittingAt, 0);
     if (gInUnhandledException == 0) RaiseNewException(ClassOfDefinition(EndExceptionDefinition()));
     gQuit = true;
 }

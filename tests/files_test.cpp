@@ -1,7 +1,6 @@
 // Folder items (path model, creation, navigation, special folders, shortcuts)
 // and text input streams (line endings, block boundaries, large lines,
 // closing, unreadable files).
-// The descriptor records first: the shell headers define `interface`.
 #include "objects/ObjectDefinition.h"
 
 #include <gtest/gtest.h>
@@ -17,7 +16,7 @@
 #include "files/FileStream.h"
 #include "files/FolderItemImpWin32.h"
 #include "files/FolderPath.h"
-#include "files/SpecialFolders.h"
+#include "files/SystemFolders.h"
 #include "files/TextInputStream.h"
 #include "files/Win32FileCalls.h"
 #include "files/runFolderItem.h"
@@ -338,7 +337,7 @@ TEST_F(FilesTest, LastErrorCodeAndItemsWithoutImplementation) {
     RuntimeUnlockObject(bare);
 }
 
-TEST_F(FilesTest, SpecialFolders) {
+TEST_F(FilesTest, SystemFolders) {
     wchar_t temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);
     std::string expected = Narrow(temp);

@@ -1,4 +1,4 @@
-#include "files/SpecialFolders.h"
+#include "files/SystemFolders.h"
 
 #include <windows.h>
 #include <shlobj.h>
