@@ -218,7 +218,8 @@ bool RaiseApplicationUnhandledException(ObjectHeader* exception) {
     ObjectHeader* app = gApplicationObject;
     if (!app) return false;
     void* handler = EventHandlerFor(app, kApplicationEvents[kUnhandledException]);
-    if (!handler) return false;
+    // An exception raised by the handler itself is not offered to it again.
+    if (!handler || gInUnhandledException > 0) return false;
     HeldObject held(app);
     ++gInUnhandledException;
     bool handled = reinterpret_cast<BooleanObjectHandler>(handler)(app, exception);

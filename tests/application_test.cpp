@@ -31,6 +31,7 @@ std::vector<std::string> gMessages;
 bool gHandleUnhandled = false;
 bool gQuitInsideClose = false;
 bool gQuitInsideUnhandled = false;
+bool gRaiseInsideUnhandled = false;
 
 void CaptureMessage(const StringHandle& text) { gMessages.push_back(Bytes(text)); }
 
@@ -50,6 +51,7 @@ void __cdecl OnDeactivate(ObjectHeader*) { gEvents.push_back("Deactivate"); }
 bool __cdecl OnUnhandled(ObjectHeader*, ObjectHeader* e) {
     gEvents.push_back("UnhandledException " + std::string(StringText(e->classPtr->name)));
     if (gQuitInsideUnhandled) ApplicationQuit();
+    if (gRaiseInsideUnhandled) RaiseOutOfBoundsException();
     return gHandleUnhandled;
 }
 
@@ -88,7 +90,7 @@ protected:
     void SetUp() override {
         gEvents.clear();
         gMessages.clear();
-        gHandleUnhandled = gQuitInsideClose = gQuitInsideUnhandled = false;
+        gHandleUnhandled = gQuitInsideClose = gQuitInsideUnhandled = gRaiseInsideUnhandled = false;
         gQuit = false;
         previousMessageHook_ = SetRuntimeMessageHook(CaptureMessage);
         liveAtStart_ = RuntimeLiveObjectCount();
@@ -335,6 +337,24 @@ TEST_F(ApplicationTest, QuitFromInsideUnhandledExceptionRaisesNoEndException) {
     UnregisterPeriodicTask(&task);
     EXPECT_EQ(gEvents, (std::vector<std::string>{"UnhandledException NilObjectException", "Close"}));
     EXPECT_TRUE(gMessages.empty());  // the quit flag was set: no message
+    EXPECT_TRUE(gQuit);
+}
+
+// The handler's own exception finds no landing block and takes the unhandled
+// path, which does not call the handler again: one message, then the end.
+TEST_F(ApplicationTest, AnExceptionInsideUnhandledExceptionIsReportedOnce) {
+    Install(AppClass());
+    ExceptionHook previous = SetUnhandledExceptionHook(HandleLoopException);
+    gRaiseInsideUnhandled = true;
+    gHandleUnhandled = true;
+    RaisingTask task;
+    RegisterPeriodicTask(&task, 0);
+    RuntimeProtectedCall([](void*) { RunPeriodicPass(); });
+    UnregisterPeriodicTask(&task);
+    SetUnhandledExceptionHook(previous);
+    EXPECT_EQ(gEvents, std::vector<std::string>{"UnhandledException NilObjectException"});
+    EXPECT_EQ(gMessages, std::vector<std::string>{
+        "An exception of class OutOfBoundsException was not handled.\r\nThe application must shut down."});
     EXPECT_TRUE(gQuit);
 }
 
