@@ -2,12 +2,15 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 #include "graphics/DrawingContext.h"
+#include "graphics/Picture.h"
 #include "graphics/PixMapRotate.h"
 #include "graphics/ShapeOutlines.h"
 #include "graphics/Shapes2D.h"
+#include "objects/ObjectDefinition.h"
 
 namespace {
 
@@ -17,6 +20,8 @@ constexpr double kThinBorderLimit = 1.5;
 constexpr double kTextRotationThreshold = 0.001;
 // Fonts beyond this many pixels show nothing sensible and cost the rasterizer dearly.
 constexpr double kLargestTextSize = 4096;
+// A turned image needs three squares of this side: 64 MB each at most.
+constexpr int64_t kLargestTurnedImage = 4096;
 
 int32_t TruncClipped(double v) {
     if (!(v == v)) return 0;
@@ -201,7 +206,7 @@ private:
         int32_t ascent = DrawingContextAscent(dc_);
         int32_t n = 2 * ascent + w + 4 + (w % 2 != 0 ? 1 : 0);
         if (n <= 0 || n > 8192) return;
-        PixelMapHolder image(n), mask(n), text(n);
+        PixelMapHolder image(n, n), mask(n, n), text(n, n);
         if (!image.Ready() || !mask.Ready() || !text.Ready()) return;
         GdiFlush();
         uint32_t fill = b.fillColor & 0xFFFFFFu;
@@ -239,9 +244,9 @@ private:
                                  boxHeight);
     }
 
-    // One temporary N x N 32-bit pixel map, white when made.
+    // One temporary 32-bit pixel map, white when made.
     struct PixelMapHolder {
-        explicit PixelMapHolder(int32_t n) : map(PixelMapCreate(n, n, 32)) {}
+        PixelMapHolder(int32_t w, int32_t h) : map(PixelMapCreate(w, h, 32)) {}
         ~PixelMapHolder() {
             if (map) PixelMapFree(map);
         }
@@ -252,15 +257,160 @@ private:
         PixelMap* map;
     };
 
-    // Drawing the image needs the picture's pixel map; only the border is drawn for now.
+    struct Box {
+        int32_t x, y, w, h;
+    };
+
+    // The picture behind a pixmap shape: its pixel map when it is a Picture that has one.
+    static const PixelMap* PictureMap(ObjectHeader* image, bool* transparent) {
+        if (!image) return nullptr;
+        ClassRecord* picture = ClassOfDefinition(PictureDefinition());
+        ClassRecord* cls = image->classPtr;
+        while (cls && cls != picture) cls = cls->base;
+        if (!cls) return nullptr;
+        const uint8_t* bytes = reinterpret_cast<const uint8_t*>(image);
+        PixelMap* map;
+        int32_t flag;
+        std::memcpy(&map, bytes + kPictureMapAt, sizeof map);
+        std::memcpy(&flag, bytes + kPictureTransparentAt, sizeof flag);
+        *transparent = flag != 0;
+        return map && map->bitmap && map->width > 0 && map->height > 0 ? map : nullptr;
+    }
+
+    // Pixels of a Transparent picture that are white let the background show.
+    static void MaskWhite(const uint32_t* from, int32_t fromStride, uint32_t* to, int32_t toStride, int32_t w,
+                          int32_t h) {
+        for (int32_t y = 0; y < h; ++y)
+            for (int32_t x = 0; x < w; ++x)
+                to[y * toStride + x] = (from[y * fromStride + x] & 0xFFFFFFu) == 0xFFFFFFu ? 0xFFFFFFu : 0;
+    }
+
+    // Scaled copy of map's box (sx, sy, sw, sh) onto a 32-bit map at (x, y, w, h).
+    static bool CopyInto(PixelMap* to, const PixelMap& from, int32_t sx, int32_t sy, int32_t sw, int32_t sh,
+                         int32_t x, int32_t y, int32_t w, int32_t h) {
+        DrawingContext* tdc = DrawingContextCreate(to);
+        if (!tdc) return false;
+        DrawingContextCopyPixels(tdc, from, nullptr, sx, sy, sw, sh, x, y, w, h);
+        DrawingContextDestroy(tdc);
+        GdiFlush();
+        return true;
+    }
+
     void DrawPixmap(PixmapShapeObject* p) {
         Object2DObject& s = p->rect.base;
+        bool transparent = false;
+        const PixelMap* map = PictureMap(p->image, &transparent);
+        if (s.fillOpacity >= kOpacityThreshold && map) DrawImage(p, *map, transparent);
         if (!(s.borderOpacity >= kOpacityThreshold) || !(s.borderWidth > 0)) return;
         double fill = s.fillOpacity;
         s.fillOpacity = 0;
         RectOutline(&p->rect, points_);
         Paint(&s, OutlineKind::kClosed, s.borderWidth * s.scale);
         s.fillOpacity = fill;
+    }
+
+    void DrawImage(PixmapShapeObject* p, const PixelMap& map, bool transparent) {
+        const Object2DObject& s = p->rect.base;
+        double rotation = std::fmod(s.rotation, kTwoPi);
+        if (!std::isfinite(s.x) || !std::isfinite(s.y) || !(rotation == rotation)) return;
+        int64_t dw = TruncClipped(p->rect.width * s.scale), dh = TruncClipped(p->rect.height * s.scale);
+        int64_t sx = p->sourceLeft, sy = p->sourceTop, sw = p->sourceWidth, sh = p->sourceHeight;
+        int64_t dx = TruncClipped(s.x - double(dw / 2)), dy = TruncClipped(s.y - double(dh / 2));
+        if (dw < 1 || dh < 1 || sw < 1 || sh < 1) return;
+        // Where the whole rectangle lies: a turned image turns about its middle, clipped or not.
+        const int64_t fullX = dx, fullY = dy, fullW = dw, fullH = dh;
+        int64_t pw = map.width, ph = map.height;
+        if (sx < 0) {
+            int64_t k = (-sx * dw) / sw;
+            dx += k; dw -= k; sw += sx; sx = 0;
+        }
+        if (sw >= 1 && sx + sw > pw) {
+            dw = (pw - sx) * dw / sw;
+            sw = pw - sx;
+        }
+        if (sy < 0) {
+            int64_t k = (-sy * dh) / sh;
+            dy += k; dh -= k; sh += sy; sy = 0;
+        }
+        if (sh >= 1 && sy + sh > ph) {
+            dh = (ph - sy) * dh / sh;
+            sh = ph - sy;
+        }
+        if (dw < 1 || dh < 1 || sw < 1 || sh < 1) return;
+        Box source{int32_t(sx), int32_t(sy), int32_t(sw), int32_t(sh)};
+        if (rotation >= -kTextRotationThreshold && rotation <= kTextRotationThreshold) {
+            CopyUnturned(map, transparent, source, int32_t(left_ + dx), int32_t(top_ + dy), int32_t(dw),
+                         int32_t(dh));
+            return;
+        }
+        Box piece{int32_t(dx - fullX), int32_t(dy - fullY), int32_t(dw), int32_t(dh)};
+        DrawTurnedImage(map, transparent, source, piece, int32_t(fullW), int32_t(fullH),
+                        int32_t(left_ + fullX + fullW / 2), int32_t(top_ + fullY + fullH / 2), rotation);
+    }
+
+    void CopyUnturned(const PixelMap& map, bool transparent, Box src, int32_t x, int32_t y, int32_t w, int32_t h) {
+        if (!transparent) {
+            DrawingContextCopyPixels(dc_, map, nullptr, src.x, src.y, src.w, src.h, x, y, w, h);
+            return;
+        }
+        // The source box in 32 bits, and its white pixels as the mask.
+        PixelMapHolder part(src.w, src.h), mask(src.w, src.h);
+        if (!part.Ready() || !mask.Ready()) return;
+        if (!CopyInto(part.map, map, src.x, src.y, src.w, src.h, 0, 0, src.w, src.h)) return;
+        MaskWhite(part.map->pixels, src.w, mask.map->pixels, src.w, src.w, src.h);
+        DrawingContextCopyPixels(dc_, *part.map, mask.map, 0, 0, src.w, src.h, x, y, w, h);
+    }
+
+    // The image scaled into the middle of a square with its edge rows and
+    // columns repeated once outside, turned; an opaque mask of the same place
+    // turned on white; the turned box copied through it about (centreX, centreY).
+    // piece is the visible part of the fullW x fullH rectangle.
+    void DrawTurnedImage(const PixelMap& map, bool transparent, Box src, Box piece, int32_t fullW, int32_t fullH,
+                         int32_t centreX, int32_t centreY, double a) {
+        int64_t side = int64_t(fullW) + fullH + ((fullW - fullH) % 2 != 0 ? 1 : 0);
+        if (side > kLargestTurnedImage) return;
+        int32_t n = int32_t(side);
+        PixelMapHolder image(n, n), turned(n, n), mask(n, n);
+        if (!image.Ready() || !turned.Ready() || !mask.Ready()) return;
+        int32_t c = n / 2;  // the pixel the rotation keeps in place
+        int32_t x0 = c - fullW / 2 + piece.x, y0 = c - fullH / 2 + piece.y;
+        if (!CopyInto(image.map, map, src.x, src.y, src.w, src.h, x0, y0, piece.w, piece.h)) return;
+        uint32_t* px = image.map->pixels;
+        // Opaque where the image is (white pixels stay clear for a Transparent picture).
+        if (transparent) {
+            MaskWhite(px + y0 * n + x0, n, mask.map->pixels + y0 * n + x0, n, piece.w, piece.h);
+        } else {
+            for (int32_t y = y0; y < y0 + piece.h; ++y)
+                std::fill(mask.map->pixels + y * n + x0, mask.map->pixels + y * n + x0 + piece.w, 0u);
+        }
+        int32_t x1 = x0 + piece.w - 1, y1 = y0 + piece.h - 1;
+        for (int32_t y = y0; y <= y1; ++y) {
+            if (x0 > 0) px[y * n + x0 - 1] = px[y * n + x0];
+            if (x1 + 1 < n) px[y * n + x1 + 1] = px[y * n + x1];
+        }
+        for (int32_t x = std::max(0, x0 - 1); x <= std::min(n - 1, x1 + 1); ++x) {
+            if (y0 > 0) px[(y0 - 1) * n + x] = px[y0 * n + x];
+            if (y1 + 1 < n) px[(y1 + 1) * n + x] = px[y1 * n + x];
+        }
+        PixMapRotate(image.Buffer(), turned.Buffer(), -a, RotateEdge::kExtend);
+        // The image is no longer needed: its map turns the mask.
+        std::memcpy(image.map->pixels, mask.map->pixels, size_t(n) * size_t(n) * 4);
+        PixMapRotate(image.Buffer(), mask.Buffer(), -a, RotateEdge::kWhite);
+
+        double ca = std::cos(a), sa = std::sin(a);
+        double minX = 0, maxX = 0, minY = 0, maxY = 0;
+        for (int k = 0; k < 4; ++k) {
+            double x = (k & 1 ? 0.5 : -0.5) * fullW, y = (k & 2 ? 0.5 : -0.5) * fullH;
+            double rx = x * ca - y * sa, ry = x * sa + y * ca;
+            minX = std::fmin(minX, rx), maxX = std::fmax(maxX, rx);
+            minY = std::fmin(minY, ry), maxY = std::fmax(maxY, ry);
+        }
+        int32_t boxLeft = std::max(0, int32_t(c + minX - 1)), boxTop = std::max(0, int32_t(c + minY - 1));
+        int32_t boxWidth = std::min(int32_t(maxX - minX + 3), n - boxLeft);
+        int32_t boxHeight = std::min(int32_t(maxY - minY + 3), n - boxTop);
+        if (boxWidth <= 0 || boxHeight <= 0) return;
+        DrawingContextCopyPixels(dc_, *turned.map, mask.map, boxLeft, boxTop, boxWidth, boxHeight,
+                                 centreX - (c - boxLeft), centreY - (c - boxTop), boxWidth, boxHeight);
     }
 
     DrawingContext* dc_;

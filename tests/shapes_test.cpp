@@ -729,6 +729,9 @@ public:
         return n;
     }
     ObjectHeader* graphics() const { return graphics_; }
+    ObjectHeader* picture() const { return picture_; }
+    void Set(int32_t x, int32_t y, uint32_t color) { Map()->pixels[y * Map()->width + x] = color; }
+    void SetTransparent(int32_t value) { std::memcpy(reinterpret_cast<uint8_t*>(picture_) + kPictureTransparentAt, &value, 4); }
 
 private:
     ObjectHeader* picture_;
@@ -1042,6 +1045,276 @@ void BuildScene(ObjectHeader* group) {
     Object2DDoubleSetter(turnedText, kShapeRotationAt, 1.2);
     StringHandle sideways("Line");
     stringSetter(turnedText, 108, sideways.Get());
+}
+
+// ---- Pixmap shapes ------------------------------------------------------------------------------------
+
+// A distinct, non-white colour for every source pixel.
+uint32_t Pattern(int32_t x, int32_t y) { return uint32_t(0x20 + 0x20 * x) << 16 | uint32_t(0x20 + 0x20 * y) << 8 | 0x40; }
+
+void FillPattern(TestPicture& source) {
+    for (int32_t y = 0; y < source.Map()->height; ++y)
+        for (int32_t x = 0; x < source.Map()->width; ++x) source.Set(x, y, Pattern(x, y));
+}
+
+PixmapShapeObject* P(ObjectHeader* o) { return reinterpret_cast<PixmapShapeObject*>(o); }
+
+void SetPixmap(ObjectHeader* shape, ObjectHeader* image, double x, double y, double w, double h,
+               int32_t sx, int32_t sy, int32_t sw, int32_t sh) {
+    PixmapShapeConstructorImage(shape, image);
+    SetShapePosition(shape, x, y);
+    R(shape)->width = w;
+    R(shape)->height = h;
+    P(shape)->sourceLeft = sx;
+    P(shape)->sourceTop = sy;
+    P(shape)->sourceWidth = sw;
+    P(shape)->sourceHeight = sh;
+}
+
+int CountNot(const TestPicture& pic, uint32_t color) {
+    return pic.Map()->width * pic.Map()->height - pic.Count(color);
+}
+
+TEST_F(ShapesTest, PixmapCopiesItsSourceOneToOneAroundItsPosition) {
+    TestPicture source(4, 3), pic(20, 16);
+    ASSERT_NE(source.Map(), nullptr);
+    ASSERT_NE(pic.Map(), nullptr);
+    FillPattern(source);
+    Shape p("PixmapShape");
+    SetPixmap(p, source.picture(), 10, 8, 4, 3, 0, 0, 4, 3);
+    pic.Draw(p);
+    // Top-left (10 - 4 div 2, 8 - 3 div 2).
+    for (int32_t y = 0; y < 3; ++y)
+        for (int32_t x = 0; x < 4; ++x) EXPECT_EQ(pic.At(8 + x, 7 + y), Pattern(x, y)) << x << "," << y;
+    EXPECT_EQ(CountNot(pic, kWhite), 12);
+
+    TestPicture part(20, 16);
+    Shape q("PixmapShape");
+    SetPixmap(q, source.picture(), 5, 5, 2, 2, 1, 1, 2, 2);  // the inner box only
+    part.Draw(q);
+    for (int32_t y = 0; y < 2; ++y)
+        for (int32_t x = 0; x < 2; ++x) EXPECT_EQ(part.At(4 + x, 4 + y), Pattern(1 + x, 1 + y)) << x << "," << y;
+    EXPECT_EQ(CountNot(part, kWhite), 4);
+}
+
+TEST_F(ShapesTest, PixmapScalesItsSourceToWidthAndHeightTimesScale) {
+    TestPicture source(2, 2), pic(20, 20);
+    FillPattern(source);
+    Shape p("PixmapShape");
+    SetPixmap(p, source.picture(), 10, 10, 2, 3, 0, 0, 2, 2);
+    Object2DDoubleSetter(p, kShapeScaleAt, 2);  // 4 x 6 pixels from (8, 7)
+    pic.Draw(p);
+    for (int32_t y = 0; y < 6; ++y)
+        for (int32_t x = 0; x < 4; ++x) EXPECT_EQ(pic.At(8 + x, 7 + y), Pattern(x / 2, y / 3)) << x << "," << y;
+    EXPECT_EQ(CountNot(pic, kWhite), 24);
+}
+
+TEST_F(ShapesTest, PixmapSourceOutsideThePictureIsClippedWithItsDestination) {
+    TestPicture source(4, 4);
+    FillPattern(source);
+    struct Row {
+        int32_t sx, sy;
+        int32_t left, top, width, height;  // where the picture lands
+        int32_t fromX, fromY;              // its source pixel there
+    };
+    // A 4 x 4 shape at (10, 10), 1:1: the whole box would start at (8, 8).
+    const Row rows[] = {
+        {-2, 0, 10, 8, 2, 4, 0, 0},   // left half outside
+        {0, -3, 8, 11, 4, 1, 0, 0},   // three rows above
+        {2, 2, 8, 8, 2, 2, 2, 2},     // right and bottom outside
+        {-1, 1, 9, 8, 3, 3, 0, 1},
+        {10, 0, 0, 0, 0, 0, 0, 0},    // wholly outside: nothing
+        {0, -10, 0, 0, 0, 0, 0, 0},
+        {-2147483647 - 1, 0, 0, 0, 0, 0, 0, 0},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(::testing::Message() << r.sx << "," << r.sy);
+        TestPicture pic(20, 20);
+        Shape p("PixmapShape");
+        SetPixmap(p, source.picture(), 10, 10, 4, 4, r.sx, r.sy, 4, 4);
+        pic.Draw(p);
+        for (int32_t y = 0; y < r.height; ++y)
+            for (int32_t x = 0; x < r.width; ++x)
+                EXPECT_EQ(pic.At(r.left + x, r.top + y), Pattern(r.fromX + x, r.fromY + y)) << x << "," << y;
+        EXPECT_EQ(CountNot(pic, kWhite), r.width * r.height);
+    }
+}
+
+TEST_F(ShapesTest, TransparentPictureLeavesItsWhitePixelsOut) {
+    TestPicture source(3, 2), pic(12, 12);
+    source.Set(0, 0, kRed);
+    source.Set(2, 0, kBlue);
+    source.Set(1, 1, 0x00FF00);  // (1, 0), (0, 1) and (2, 1) stay white
+    for (int32_t i = 0; i < 144; ++i) pic.Set(i % 12, i / 12, 0x404040);
+    Shape p("PixmapShape");
+    SetPixmap(p, source.picture(), 5, 5, 3, 2, 0, 0, 3, 2);  // from (4, 4)
+    pic.Draw(p);
+    EXPECT_EQ(pic.At(4, 4), kRed);
+    EXPECT_EQ(pic.At(5, 4), kWhite) << "opaque picture: white is copied";
+
+    source.SetTransparent(1);
+    TestPicture clear(12, 12);
+    for (int32_t i = 0; i < 144; ++i) clear.Set(i % 12, i / 12, 0x404040);
+    clear.Draw(p);
+    EXPECT_EQ(clear.At(4, 4), kRed);
+    EXPECT_EQ(clear.At(5, 4), 0x404040u);
+    EXPECT_EQ(clear.At(6, 4), kBlue);
+    EXPECT_EQ(clear.At(4, 5), 0x404040u);
+    EXPECT_EQ(clear.At(5, 5), 0x00FF00u);
+    EXPECT_EQ(clear.At(6, 5), 0x404040u);
+    EXPECT_EQ(clear.Count(0x404040), 144 - 3);
+
+    Object2DDoubleSetter(p, kShapeRotationAt, kPi / 2);  // turned: the mask turns with it
+    TestPicture turned(12, 12);
+    for (int32_t i = 0; i < 144; ++i) turned.Set(i % 12, i / 12, 0x404040);
+    turned.Draw(p);
+    // Pixel (i, j) of the picture goes to (5 - (j - 1), 5 + (i - 1)).
+    EXPECT_EQ(turned.At(6, 4), kRed);
+    EXPECT_EQ(turned.At(6, 6), kBlue);
+    EXPECT_EQ(turned.At(5, 5), 0x00FF00u);
+    EXPECT_EQ(turned.Count(0x404040), 144 - 3);
+}
+
+TEST_F(ShapesTest, QuarterTurnedPixmapIsTheSourceTurnedClockwise) {
+    TestPicture source(4, 2);
+    FillPattern(source);
+    struct Row {
+        double rotation;
+        int32_t dir;  // +1 clockwise, -1 counter-clockwise on the screen
+    };
+    for (const Row& r : {Row{kPi / 2, 1}, Row{-kPi / 2, -1}, Row{kPi / 2 + 2 * kPi, 1}}) {
+        SCOPED_TRACE(r.rotation);
+        TestPicture pic(20, 20);
+        Shape p("PixmapShape");
+        SetPixmap(p, source.picture(), 10, 10, 4, 2, 0, 0, 4, 2);
+        Object2DDoubleSetter(p, kShapeRotationAt, r.rotation);
+        pic.Draw(p);
+        // Unturned, pixel (i, j) would be at (8 + i, 9 + j): turned about (10, 10).
+        for (int32_t j = 0; j < 2; ++j)
+            for (int32_t i = 0; i < 4; ++i) {
+                int32_t u = i - 2, v = j - 1;
+                EXPECT_EQ(pic.At(10 - r.dir * v, 10 + r.dir * u), Pattern(i, j)) << i << "," << j;
+            }
+        EXPECT_EQ(CountNot(pic, kWhite), 8);
+    }
+}
+
+TEST_F(ShapesTest, PixmapTurnedBySmallAnglesKeepsItsMiddleAndBorder) {
+    TestPicture source(6, 4), pic(30, 30);
+    for (int32_t i = 0; i < 24; ++i) source.Set(i % 6, i / 6, kRed);
+    Shape p("PixmapShape");
+    SetPixmap(p, source.picture(), 15, 15, 12, 8, 0, 0, 6, 4);
+    Object2DDoubleSetter(p, kShapeRotationAt, 0.5);
+    pic.Draw(p);
+    EXPECT_EQ(pic.At(15, 15), kRed);
+    EXPECT_EQ(pic.At(14, 14), kRed);
+    EXPECT_EQ(pic.At(15 + 4, 15 + 2), kRed) << "turned clockwise: the right end goes down";
+    EXPECT_EQ(pic.At(15 + 5, 15 - 4), kWhite);
+    EXPECT_EQ(pic.At(9, 11), kWhite) << "the unturned corner is left";
+    EXPECT_EQ(pic.At(2, 2), kWhite);
+    int red = pic.Count(kRed);
+    EXPECT_GT(red, 60);
+    EXPECT_LT(red, 12 * 8 + 12);
+
+    // 0.0005 is within the unturned limit: the exact copy.
+    TestPicture flat(30, 30);
+    Object2DDoubleSetter(p, kShapeRotationAt, 0.0005);
+    flat.Draw(p);
+    EXPECT_EQ(flat.Count(kRed), 96);
+    EXPECT_EQ(flat.At(9, 11), kRed);
+    EXPECT_EQ(flat.At(20, 18), kRed);
+}
+
+TEST_F(ShapesTest, PixmapDrawsItsBorderOverTheImage) {
+    TestPicture source(4, 4), pic(20, 20);
+    for (int32_t i = 0; i < 16; ++i) source.Set(i % 4, i / 4, kBlue);
+    Shape p("PixmapShape");
+    SetPixmap(p, source.picture(), 10, 10, 8, 8, 0, 0, 4, 4);  // image (6, 6)-(13, 13)
+    doublePercentSetter(p, 84, 100);
+    S(p)->borderColor = kRed;
+    pic.Draw(p);
+    EXPECT_EQ(pic.At(6, 6), kRed);
+    EXPECT_EQ(pic.At(14, 10), kRed) << "outline corner (14, 14)";
+    EXPECT_EQ(pic.At(10, 10), kBlue);
+    EXPECT_EQ(pic.Count(kBlue), 49);
+    EXPECT_EQ(S(p)->fillOpacity, 1.0) << "restored after the border";
+
+    doublePercentSetter(p, 76, 49);  // below the threshold: only the border
+    TestPicture faint(20, 20);
+    faint.Draw(p);
+    EXPECT_EQ(faint.Count(kBlue), 0);
+    EXPECT_EQ(faint.Count(kRed), 32);
+}
+
+TEST_F(ShapesTest, PixmapOfThePictureDrawnOnItselfCopiesItsOwnPixels) {
+    struct Row {
+        int32_t transparent;
+        double rotation;
+    };
+    for (const Row& r : {Row{0, 0}, Row{1, 0}, Row{0, kPi / 2}, Row{1, -kPi / 2}}) {
+        SCOPED_TRACE(::testing::Message() << r.transparent << " " << r.rotation);
+        TestPicture pic(16, 16);
+        FillPattern(pic);
+        for (int32_t y = 0; y < 16; ++y)
+            for (int32_t x = 0; x < 16; ++x)
+                if (x >= 4 || y >= 4) pic.Set(x, y, kWhite);
+        pic.SetTransparent(r.transparent);
+        Shape p("PixmapShape");
+        SetPixmap(p, pic.picture(), 10, 10, 4, 4, 0, 0, 4, 4);
+        Object2DDoubleSetter(p, kShapeRotationAt, r.rotation);
+        pic.Draw(p);
+        EXPECT_EQ(pic.At(10, 10), Pattern(2, 2)) << "the middle pixel stays in the middle";
+        EXPECT_EQ(pic.At(1, 3), Pattern(1, 3)) << "the source is left as it was";
+        EXPECT_EQ(CountNot(pic, kWhite), 32);
+    }
+}
+
+TEST_F(ShapesTest, BadPixmapValuesDrawNothing) {
+    TestPicture source(4, 4);
+    FillPattern(source);
+    ObjectHeader* drawing = newPicture(4, 4, 0);  // vector picture: no pixels
+    Shape notAPicture("Group2D");
+    struct Row {
+        const char* what;
+        void (*change)(ObjectHeader* shape);
+    };
+    const Row rows[] = {
+        {"no image", [](ObjectHeader* o) { PixmapShapeConstructorImage(o, nullptr); }},
+        {"width 0", [](ObjectHeader* o) { R(o)->width = 0; }},
+        {"height 0.5", [](ObjectHeader* o) { R(o)->height = 0.5; }},
+        {"negative width", [](ObjectHeader* o) { R(o)->width = -4; }},
+        {"scale 0", [](ObjectHeader* o) { S(o)->scale = 0; }},
+        {"source width 0", [](ObjectHeader* o) { P(o)->sourceWidth = 0; }},
+        {"source height -3", [](ObjectHeader* o) { P(o)->sourceHeight = -3; }},
+        {"NaN width", [](ObjectHeader* o) { R(o)->width = NAN; }},
+        {"NaN scale", [](ObjectHeader* o) { S(o)->scale = NAN; }},
+        {"infinite x", [](ObjectHeader* o) { S(o)->x = INFINITY; }},
+        {"NaN y", [](ObjectHeader* o) { S(o)->y = NAN; }},
+        {"NaN rotation", [](ObjectHeader* o) { S(o)->rotation = NAN; }},
+        {"infinite rotation", [](ObjectHeader* o) { S(o)->rotation = INFINITY; }},
+        {"turned and huge", [](ObjectHeader* o) { R(o)->width = 1e9; S(o)->rotation = 0.5; }},
+        {"far away", [](ObjectHeader* o) { S(o)->x = -1e12; }},
+        {"fill 0", [](ObjectHeader* o) { S(o)->fillOpacity = 0; }},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        TestPicture pic(16, 16);
+        Shape p("PixmapShape");
+        SetPixmap(p, source.picture(), 8, 8, 4, 4, 0, 0, 4, 4);
+        r.change(p);
+        pic.Draw(p);
+        EXPECT_EQ(pic.Count(kWhite), 256);
+    }
+    for (ObjectHeader* image : {drawing, notAPicture.get()}) {
+        TestPicture pic(16, 16);
+        Shape p("PixmapShape");
+        SetPixmap(p, image, 8, 8, 4, 4, 0, 0, 4, 4);
+        pic.Draw(p);
+        Object2DDoubleSetter(p, kShapeRotationAt, 1);
+        pic.Draw(p);
+        EXPECT_EQ(pic.Count(kWhite), 256);
+    }
+    RuntimeUnlockObject(drawing);
 }
 
 std::vector<uint8_t> ReadFile(const char* path) {
