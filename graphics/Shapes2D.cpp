@@ -3,7 +3,9 @@
 #include <cmath>
 #include <cstring>
 
+#include "graphics/Picture.h"
 #include "graphics/Shapes2DAccessors.h"
+#include "objects/ObjectDefinition.h"
 #include "objects/RuntimeExceptionFoundation.h"
 #include "orvane/exports.h"
 #include "strings/string.h"
@@ -603,4 +605,13 @@ extern "C" void __cdecl PixmapShapeConstructorImage(ObjectHeader* shape, ObjectH
     PixmapShapeObject* p = reinterpret_cast<PixmapShapeObject*>(shape);
     RuntimeLockUnlockObjects(image, p->image);
     p->image = image;
+    // Made from a picture, the shape shows all of it at its own size.
+    ClassRecord* picture = ClassOfDefinition(PictureDefinition());
+    if (image && picture && RuntimeObjectIsa(image, picture) && pictureWidthGetter(image, 0) > 0) {
+        p->sourceLeft = p->sourceTop = 0;
+        p->sourceWidth = pictureWidthGetter(image, 0);
+        p->sourceHeight = pictureHeightGetter(image, 0);
+        p->rect.width = p->sourceWidth;
+        p->rect.height = p->sourceHeight;
+    }
 }

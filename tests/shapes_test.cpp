@@ -1071,6 +1071,22 @@ void SetPixmap(ObjectHeader* shape, ObjectHeader* image, double x, double y, dou
     P(shape)->sourceHeight = sh;
 }
 
+TEST_F(ShapesTest, PixmapMadeFromAPictureShowsAllOfIt) {
+    TestPicture picture(4, 3);
+    Shape shape("PixmapShape");
+    PixmapShapeConstructorImage(shape, picture.picture());
+    EXPECT_EQ(P(shape)->sourceLeft, 0);
+    EXPECT_EQ(P(shape)->sourceWidth, 4);
+    EXPECT_EQ(P(shape)->sourceHeight, 3);
+    EXPECT_EQ(R(shape)->width, 4.0);
+    EXPECT_EQ(R(shape)->height, 3.0);
+    Shape other("PixmapShape");
+    Shape group("Group2D");
+    PixmapShapeConstructorImage(other, group);  // not a picture: sizes stay
+    EXPECT_EQ(P(other)->sourceWidth, 0);
+    EXPECT_EQ(R(other)->width, 100.0);
+}
+
 int CountNot(const TestPicture& pic, uint32_t color) {
     return pic.Map()->width * pic.Map()->height - pic.Count(color);
 }
