@@ -30,6 +30,28 @@ int32_t TruncClipped(double v) {
     return int32_t(v);
 }
 
+// The box, in an n x n map turned about its centre c, that holds a w x h
+// rectangle centred there after turning it by a, with a pixel to spare.
+struct TurnedBox {
+    int32_t left, top, width, height;
+};
+TurnedBox TurnedBoxIn(int32_t n, double c, double w, double h, double a) {
+    double ca = std::cos(a), sa = std::sin(a);
+    double minX = 0, maxX = 0, minY = 0, maxY = 0;
+    for (int k = 0; k < 4; ++k) {
+        double x = (k & 1 ? 0.5 : -0.5) * w, y = (k & 2 ? 0.5 : -0.5) * h;
+        double rx = x * ca - y * sa, ry = x * sa + y * ca;
+        minX = std::fmin(minX, rx), maxX = std::fmax(maxX, rx);
+        minY = std::fmin(minY, ry), maxY = std::fmax(maxY, ry);
+    }
+    TurnedBox box;
+    box.left = std::max(0, int32_t(c + minX - 1));
+    box.top = std::max(0, int32_t(c + minY - 1));
+    box.width = std::min(int32_t(maxX - minX + 3), n - box.left);
+    box.height = std::min(int32_t(maxY - minY + 3), n - box.top);
+    return box;
+}
+
 class ShapeRenderer {
 public:
     explicit ShapeRenderer(DrawingContext* dc)
@@ -226,18 +248,8 @@ private:
 
         double left = tx - 1, top = ty - ascent - 1;
         double bw = n - 2 * left, bh = n - 2 * top;
-        double c = n / 2.0, ca = std::cos(a), sa = std::sin(a);
-        double minX = 0, maxX = 0, minY = 0, maxY = 0;
-        for (int k = 0; k < 4; ++k) {
-            double x = (k & 1 ? 0.5 : -0.5) * bw, y = (k & 2 ? 0.5 : -0.5) * bh;
-            double rx = x * ca - y * sa, ry = x * sa + y * ca;
-            minX = std::fmin(minX, rx), maxX = std::fmax(maxX, rx);
-            minY = std::fmin(minY, ry), maxY = std::fmax(maxY, ry);
-        }
-        int32_t boxLeft = std::max(0, int32_t(c + minX - 1)), boxTop = std::max(0, int32_t(c + minY - 1));
-        int32_t boxWidth = int32_t(maxX - minX + 3), boxHeight = int32_t(maxY - minY + 3);
-        boxWidth = std::min(boxWidth, n - boxLeft);
-        boxHeight = std::min(boxHeight, n - boxTop);
+        const TurnedBox box = TurnedBoxIn(n, n / 2.0, bw, bh, a);
+        const int32_t boxLeft = box.left, boxTop = box.top, boxWidth = box.width, boxHeight = box.height;
         if (boxWidth <= 0 || boxHeight <= 0) return;
         int32_t dx = left_ + TruncClipped(b.x - boxWidth / 2), dy = top_ + TruncClipped(b.y - boxHeight / 2);
         DrawingContextCopyPixels(dc_, *image.map, mask.map, boxLeft, boxTop, boxWidth, boxHeight, dx, dy, boxWidth,
@@ -397,17 +409,8 @@ private:
         std::memcpy(image.map->pixels, mask.map->pixels, size_t(n) * size_t(n) * 4);
         PixMapRotate(image.Buffer(), mask.Buffer(), -a, RotateEdge::kWhite);
 
-        double ca = std::cos(a), sa = std::sin(a);
-        double minX = 0, maxX = 0, minY = 0, maxY = 0;
-        for (int k = 0; k < 4; ++k) {
-            double x = (k & 1 ? 0.5 : -0.5) * fullW, y = (k & 2 ? 0.5 : -0.5) * fullH;
-            double rx = x * ca - y * sa, ry = x * sa + y * ca;
-            minX = std::fmin(minX, rx), maxX = std::fmax(maxX, rx);
-            minY = std::fmin(minY, ry), maxY = std::fmax(maxY, ry);
-        }
-        int32_t boxLeft = std::max(0, int32_t(c + minX - 1)), boxTop = std::max(0, int32_t(c + minY - 1));
-        int32_t boxWidth = std::min(int32_t(maxX - minX + 3), n - boxLeft);
-        int32_t boxHeight = std::min(int32_t(maxY - minY + 3), n - boxTop);
+        const TurnedBox box = TurnedBoxIn(n, c, fullW, fullH, a);
+        const int32_t boxLeft = box.left, boxTop = box.top, boxWidth = box.width, boxHeight = box.height;
         if (boxWidth <= 0 || boxHeight <= 0) return;
         DrawingContextCopyPixels(dc_, *turned.map, mask.map, boxLeft, boxTop, boxWidth, boxHeight,
                                  centreX - (c - boxLeft), centreY - (c - boxTop), boxWidth, boxHeight);
