@@ -31,6 +31,9 @@ void RuntimeInitProcessState(HINSTANCE instance);
 // Runtime initialisation (entry-point step 7).
 void RuntimeInitialize();
 
+// The code the process ends with: 0 unless a module set another (RuntimeSetExitCode).
+int32_t RuntimeProcessExitCode();
+
 // The default font records.
 struct FontRecord {
     const char* name;
