@@ -88,4 +88,14 @@ bool CommandArguments::Parse(StringValue* line) {
     return true;
 }
 
+Text AbsolutePath(StringValue* path) {
+    Text p = Text::Borrow(path);
+    const uint8_t* b = p.Bytes();
+    const int32_t n = p.Length();
+    const bool absolute = n > 0 && (b[0] == '\\' || b[0] == '/' || (n > 1 && b[1] == ':'));
+    if (absolute || n == 0) return p;
+    Text folder = Text::Adopt(RuntimeWorkingFolder());
+    return Join(folder.Get(), path);
+}
+
 }  // namespace route

@@ -22,4 +22,8 @@ private:
     int32_t count_ = 0;
 };
 
+// A path as given, made absolute against the working folder when it is
+// relative (no drive, not starting with a backslash or slash).
+Text AbsolutePath(StringValue* path);
+
 }  // namespace route

@@ -10,14 +10,6 @@ constexpr int32_t kShiftJisBase = 0x0A01;
 constexpr int32_t kUnicodeBase = 0x0100;
 constexpr int32_t kUtf8Format = 2;
 
-// 1-based position of the first byte c at or after 1-based from; 0 for none.
-int32_t FindByte(const Text& t, uint8_t c, int32_t from) {
-    const uint8_t* b = t.Bytes();
-    for (int32_t i = from; i <= t.Length(); ++i)
-        if (b[i - 1] == c) return i;
-    return 0;
-}
-
 }  // namespace
 
 Object ShiftJisToUtf8() {
@@ -58,16 +50,18 @@ void RouteNormaliser::AddLine(StringValue* raw) {
     }
 }
 
-AnalysisOutcome AnalyzeRouteFile(ObjectHeader* file, Text* result) {
+AnalysisOutcome AnalyzeRouteFile(ObjectHeader* file, Text* result, const LineObserver& observer) {
     Object converter = ShiftJisToUtf8();
     if (!file) return AnalysisOutcome::kNoFile;
     Object stream = Object::Adopt(FolderItemOpenTextFile(file));
     if (!stream) return AnalysisOutcome::kNotOpened;
     RouteNormaliser normaliser;
+    int32_t number = 0;
     do {
         Text raw = Text::Adopt(TextInputStreamReadLine(stream.Get(), nullptr));
         Text line = Text::Adopt(textConverterConvert(converter.Get(), raw.Get()));
         normaliser.AddLine(line.Get());
+        if (observer.see) observer.see(observer.context, line.Get(), ++number);
         RuntimeBackgroundTask();
     } while (!TextInputStreamEOF(stream.Get(), 0));
     TextInputStreamClose(stream.Get());

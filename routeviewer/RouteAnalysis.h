@@ -23,9 +23,15 @@ private:
 
 enum class AnalysisOutcome { kDone, kNoFile, kNotOpened };
 
+// Sees every converted file line with its 1-based number (for summaries).
+struct LineObserver {
+    void (*see)(void* context, StringValue* line, int32_t number) = nullptr;
+    void* context = nullptr;
+};
+
 // Reads the Shift_JIS file (a FolderItem) and gives its normalised text in
 // *result; on failure *result is left as it was.
-AnalysisOutcome AnalyzeRouteFile(ObjectHeader* file, Text* result);
+AnalysisOutcome AnalyzeRouteFile(ObjectHeader* file, Text* result, const LineObserver& observer = LineObserver());
 
 // The converter from Shift_JIS to UTF-8, one reference.
 Object ShiftJisToUtf8();

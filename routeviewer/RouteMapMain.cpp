@@ -4,9 +4,11 @@
 #include "orvane/literal.h"
 #include "routeviewer/BmpWriter.h"
 #include "routeviewer/CommandArguments.h"
+#include "routeviewer/GradientProfile.h"
 #include "routeviewer/MapView.h"
 #include "routeviewer/RouteAnalysis.h"
 #include "routeviewer/RouteMapOptions.h"
+#include "routeviewer/RouteSurvey.h"
 #include "routeviewer/RouteWalk.h"
 
 namespace route {
@@ -49,12 +51,28 @@ int32_t Fail(int32_t code, StringValue* a, StringValue* b = nullptr) {
     return code;
 }
 
-// Every output is written completely or not at all.
-int32_t WriteImages(const MapOptions& options, ObjectHeader* canvas) {
-    void* image = RuntimeOutputFileCreate(options.imagePath);
+// Every output is written completely or not at all: both files are kept
+// only when both were written.
+int32_t WriteImages(const MapOptions& options, ObjectHeader* canvas, ObjectHeader* profile) {
+    Text imagePath = AbsolutePath(options.imagePath);
+    void* image = RuntimeOutputFileCreate(imagePath.Get());
     if (!image) return Fail(kExitNoImage, ORVANE_STR(kNoImage), options.imagePath);
-    const bool ok = WriteBmp(image, canvas, options.width, options.height);
-    if (!RuntimeOutputFileClose(image, ok) || !ok) return Fail(kExitNoImage, ORVANE_STR(kNoImage), options.imagePath);
+    void* profileFile = nullptr;
+    if (profile) {
+        Text profilePath = AbsolutePath(options.profilePath);
+        profileFile = RuntimeOutputFileCreate(profilePath.Get());
+        if (!profileFile) {
+            RuntimeOutputFileClose(image, 0);
+            return Fail(kExitNoImage, ORVANE_STR(kNoProfile), options.profilePath);
+        }
+    }
+    const bool mapOk = WriteBmp(image, canvas, options.width, options.height);
+    const bool profileOk = !profile || WriteBmp(profileFile, profile, options.width, options.height);
+    const bool keep = mapOk && profileOk;
+    const bool mapKept = RuntimeOutputFileClose(image, keep) != 0;
+    const bool profileKept = !profile || RuntimeOutputFileClose(profileFile, keep) != 0;
+    if (!mapOk || !mapKept) return Fail(kExitNoImage, ORVANE_STR(kNoImage), options.imagePath);
+    if (!profileOk || !profileKept) return Fail(kExitNoImage, ORVANE_STR(kNoProfile), options.profilePath);
     return kExitDone;
 }
 
@@ -73,11 +91,14 @@ int32_t Run() {
         return kExitDone;
     }
 
-    Object file = Object::Adopt(RuntimeGetFolderItem(options.routePath));
+    Text routePath = AbsolutePath(options.routePath);
+    Object file = Object::Adopt(RuntimeGetFolderItem(routePath.Get()));
     if (!file || !fileExistsGetter(file.Get(), 0) || fileDirectoryGetter(file.Get(), 0))
         return Fail(kExitNoRoute, ORVANE_STR(kNoRoute), options.routePath);
     Text data;
-    if (AnalyzeRouteFile(file.Get(), &data) != AnalysisOutcome::kDone)
+    RouteSurvey survey;  // for the report and the profile
+    const bool surveyed = options.report || options.profilePath;
+    if (AnalyzeRouteFile(file.Get(), &data, surveyed ? survey.Observer() : LineObserver()) != AnalysisOutcome::kDone)
         return Fail(kExitNoRoute, ORVANE_STR(kNoRoute), options.routePath);
 
     // The canvas, whose Graphics measures labels and receives the map.
@@ -94,7 +115,14 @@ int32_t Run() {
     Text path = Text::Adopt(fileAbsolutePathGetter(file.Get(), 0));
     DrawMap(canvasGraphics.Get(), buffer.Get(), path.Get(), in.scaleValue, options.width, options.height);
 
-    return WriteImages(options, canvas.Get());
+    Object profile;
+    if (options.profilePath) {
+        profile = DrawGradientProfile(survey, options.width, options.height);
+        if (!profile) return Fail(kExitNoImage, ORVANE_STR(kNoPicture));
+    }
+    const int32_t code = WriteImages(options, canvas.Get(), profile.Get());
+    if (code == kExitDone && options.report) PrintRouteReport(survey, path.Get());
+    return code;
 }
 
 }  // namespace

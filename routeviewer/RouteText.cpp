@@ -38,6 +38,13 @@ StringValue* GetField(StringValue* text, StringValue* delimiter, int32_t n) {
     return StringMid3(t.Get(), p + l, q - p - l);
 }
 
+int32_t FindByte(const Text& t, uint8_t c, int32_t from) {
+    const uint8_t* b = t.Bytes();
+    for (int32_t i = from < 1 ? 1 : from; i <= t.Length(); ++i)
+        if (b[i - 1] == c) return i;
+    return 0;
+}
+
 double SaneNumber(double v) {
     if (v != v) return 0;
     if (v > kNumberLimit) return kNumberLimit;

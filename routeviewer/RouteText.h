@@ -43,6 +43,9 @@ double NthFieldNumber(StringValue* line, StringValue* keyword, int32_t n);
 // GetField(GetField(GetField(lower, keyword, 2), ",", 1), ";", 1).
 Text LowerArgument(StringValue* lower, StringValue* keyword);
 
+// The 1-based position of the first byte c of t at or after from; 0 for none.
+int32_t FindByte(const Text& t, uint8_t c, int32_t from);
+
 // Whether text contains find (byte-exact); nil finds nothing.
 inline bool Contains(StringValue* text, StringValue* find) { return StringInStrB(1, text, find) != 0; }
 
