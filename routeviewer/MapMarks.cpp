@@ -28,7 +28,7 @@ constexpr int32_t kCrossColor = Rgb(255, 0, 0);
 double Sign(double v) { return v > 0 ? 1.0 : v < 0 ? -1.0 : 0.0; }
 
 double Width(const MarkTarget& t, StringValue* text) {
-    return double(RuntimeGraphicsStringWidth(t.measure, text));
+    return double(t.widths ? t.widths->Width(text) : RuntimeGraphicsStringWidth(t.measure, text));
 }
 
 void AddLine(const MarkTarget& t, int32_t color, double x1, double y1, double x2, double y2) {

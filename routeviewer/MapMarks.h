@@ -4,6 +4,7 @@
 // written as pixels / scale.
 #pragma once
 
+#include "routeviewer/LabelWidths.h"
 #include "routeviewer/RouteHandles.h"
 
 namespace route {
@@ -16,6 +17,7 @@ struct MarkTarget {
     ObjectHeader* group;    // receives the marks
     ObjectHeader* measure;  // Graphics at text size 10 for label widths
     double scale;           // pixels per metre
+    LabelWidths* widths;    // remembered widths, or nil to measure every label
 };
 
 // E and the heading are the rail's end values.

@@ -77,4 +77,16 @@ Text LowerArgument(StringValue* lower, StringValue* keyword) {
     return Text::Adopt(GetField(b.Get(), SemicolonText(), 1));
 }
 
+Text KeywordArgument(StringValue* lower, StringValue* keyword) {
+    Text t = Text::Borrow(lower);
+    const int32_t l = StringLen(keyword);
+    const int32_t from = StringInStrB(1, lower, keyword) + l;
+    const int32_t next = StringInStrB(from, lower, keyword);
+    int32_t end = next ? next : t.Length() + 1;
+    const int32_t comma = FindByte(t, ',', from), semicolon = FindByte(t, ';', from);
+    if (comma && comma < end) end = comma;
+    if (semicolon && semicolon < end) end = semicolon;
+    return Text::Adopt(StringMid3(lower, from, end - from));
+}
+
 }  // namespace route

@@ -46,6 +46,10 @@ Text LowerArgument(StringValue* lower, StringValue* keyword);
 // The 1-based position of the first byte c of t at or after from; 0 for none.
 int32_t FindByte(const Text& t, uint8_t c, int32_t from);
 
+// The same text as LowerArgument, cut out in one step: from behind the first
+// keyword to the next keyword, ",", ";" or the end. The keyword must occur.
+Text KeywordArgument(StringValue* lower, StringValue* keyword);
+
 // Whether text contains find (byte-exact); nil finds nothing.
 inline bool Contains(StringValue* text, StringValue* find) { return StringInStrB(1, text, find) != 0; }
 

@@ -1,6 +1,7 @@
 #include "routeviewer/RouteWalk.h"
 
 #include "routeviewer/CurveRail.h"
+#include "routeviewer/LabelWidths.h"
 #include "routeviewer/MapMarks.h"
 #include "routeviewer/MapShapes.h"
 #include "routeviewer/RouteText.h"
@@ -11,8 +12,8 @@ namespace {
 
 class Walk {
 public:
-    Walk(const WalkInputs& in, ObjectHeader* group, ObjectHeader* rail)
-        : in_(in), rail_(rail), marks_{group, in.measure, ScaleOfSlider(in.scaleValue)} {
+    Walk(const WalkInputs& in, ObjectHeader* group, ObjectHeader* rail, LabelWidths* widths)
+        : in_(in), rail_(rail), marks_{group, in.measure, ScaleOfSlider(in.scaleValue), widths} {
         const double s = marks_.scale;
         startDistance_ = SaneNumber(StringVal(in.startDistanceText));
         CurveRailObject* r = AsRail(rail);
@@ -50,7 +51,7 @@ private:
         if (Contains(lower, PitchKeyword())) {
             height_ = height_ + Since(gradientStart_) * gradient_ / 1000;
             gradientStart_ = distance_;
-            gradient_ = ReadNumber(LowerArgument(lower, PitchKeyword()).Get());
+            gradient_ = ReadNumber(KeywordArgument(lower, PitchKeyword()).Get());
         }
     }
 
@@ -69,14 +70,14 @@ private:
             segmentStart_ = distance_;
         }
         if (Contains(lower, CurveKeyword())) {
-            Text text = Text::Adopt(runTrim(LowerArgument(lower, CurveKeyword()).Get()));
+            Text text = Text::Adopt(runTrim(KeywordArgument(lower, CurveKeyword()).Get()));
             Close();
             r->radius = ReadNumber(text.Get());
             if (in_.curve) AddCurveMark(marks_, rail_, text.Get());
             segmentStart_ = distance_;
         }
         if (in_.pitch && Contains(lower, PitchKeyword())) {
-            Text argument = LowerArgument(lower, PitchKeyword());
+            Text argument = KeywordArgument(lower, PitchKeyword());
             Text text = Text::Adopt(runTrim(argument.Get()));
             Close();
             height_ = height_ + Since(gradientStart_) * gradient_ / 1000;
@@ -124,7 +125,8 @@ Object DrawRoute(StringValue* routeData, const WalkInputs& in) {
     Object group = NewGroup();
     Object rail = NewCurveRail();
     if (!group || !rail) return Object();
-    Walk walk(in, group.Get(), rail.Get());
+    LabelWidths widths(in.measure);
+    Walk walk(in, group.Get(), rail.Get(), &widths);
     Text data = Text::Borrow(routeData);
     const uint8_t* bytes = data.Bytes();
     const int32_t length = data.Length();

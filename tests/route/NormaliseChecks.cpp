@@ -1,6 +1,7 @@
 // File lines and the normalised lines they give, by the fast normaliser and
 // by the reference, which must agree with the table and with each other.
 #include "routeviewer/RouteAnalysis.h"
+#include "routeviewer/RouteText.h"
 #include "tests/route/RouteCheck.h"
 #include "tests/route/RouteChecks.h"
 #include "tests/route/RouteReference.h"
@@ -26,7 +27,34 @@ void Case(StringValue* name, StringValue* file, StringValue* want) {
 
 }  // namespace
 
+void GetFieldChecks() {
+    check::Section(L("GetField"));
+    struct Row {
+        StringValue* text;
+        StringValue* delimiter;
+        int32_t n;
+        StringValue* want;
+    };
+    const Row rows[] = {
+        {L("a,b"), L(","), 1, L("a")},
+        {L("a,b"), L(","), 2, L("b")},
+        {L("a,b"), L(","), 3, nullptr},
+        {L(",x,"), L(","), 1, nullptr},
+        {L(",x,"), L(","), 2, L("x")},
+        {L("1000,.curve 600;0"), L(".curve"), 2, L(" 600;0")},
+        {L("a.CURVE 5"), L(".curve"), 2, nullptr},  // byte-exact: case matters
+        {L("p\r\nq\r\n"), L("\r\n"), 2, L("q")},
+        {L("k::v::w"), L("::"), 3, L("w")},
+        {nullptr, L(","), 1, nullptr},
+    };
+    for (const Row& r : rows) {
+        route::Text got = route::Text::Adopt(route::GetField(r.text, r.delimiter, r.n));
+        check::SameText(got.Get(), r.want, route::Join(L("field of "), r.text).Get());
+    }
+}
+
 void NormaliseChecks() {
+    GetFieldChecks();
     Case(L("two statements on a distance line"), L("1000,.curve 600;0,.pitch 5"),
          L("1000,.curve 600;0\r\n1000,.pitch 5\r\n"));
     Case(L("a continuation line"), L("1000,.curve 600;0\n,.sta Name;"),

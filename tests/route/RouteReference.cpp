@@ -90,7 +90,7 @@ Object DrawRoute(StringValue* routeData, const route::WalkInputs& in) {
     r->borderWidth = 1 / scale;
     int32_t segmentStart = 0, gradientStart = 0;
     double height = 0, gradient = 0;
-    const route::MarkTarget marks{group.Get(), in.measure, scale};
+    const route::MarkTarget marks{group.Get(), in.measure, scale, nullptr};
     StringValue* eol = L("\r\n");
 
     auto close = [&](int32_t distance) {
