@@ -132,12 +132,16 @@ void DrawReference(ObjectHeader* group, PixelMap* map, PointList& points) {
 }
 
 struct Work {
-    int64_t points = 0;  // outline points of the per-segment way
+    int64_t points = 0;    // outline points the per-segment way computes
+    int64_t segments = 0;  // lines it draws, each with a pen of its own
     int32_t onePixel = 0, offPicture = 0;
+    int64_t batchedPoints = 0;  // outline points of the arcs left to the batched way
 };
 
-// What an arc costs the per-segment way, and the arcs whose box alone shows
-// that they paint nothing (one pixel, or off the picture).
+// The work of a frame: what the per-segment way computes and draws, the arcs
+// whose box alone shows that they paint nothing (one pixel, or off the
+// picture; the renderer's own test also counts pen and origin), and the
+// points left to compute.
 Work CountWork(ObjectHeader* group, PointList& points) {
     Work w;
     GroupObject* g = reinterpret_cast<GroupObject*>(group);
@@ -145,11 +149,25 @@ Work CountWork(ObjectHeader* group, PointList& points) {
         const ArcShapeObject* a = reinterpret_cast<const ArcShapeObject*>(g->members[i]);
         ArcOutline(a, points);
         w.points += int64_t(points.size());
+        POINT at{Round(points[0].x), Round(points[0].y)};
+        for (size_t k = 1; k + 1 < points.size(); ++k) {
+            POINT p{Round(points[k].x), Round(points[k].y)};
+            if (p.x != at.x || p.y != at.y) ++w.segments;
+            at = p;
+        }
         ShapeBox box;
-        if (!ArcBounds(a, &box)) continue;
-        int32_t l = Round(box.minX), t = Round(box.minY), r = Round(box.maxX), b = Round(box.maxY);
-        if (l == r && t == b) ++w.onePixel;
-        else if (r + 3 < 0 || b + 3 < 0 || l - 3 >= kWidth || t - 3 >= kHeight) ++w.offPicture;
+        if (ArcBounds(a, &box)) {
+            int32_t l = Round(box.minX), t = Round(box.minY), r = Round(box.maxX), b = Round(box.maxY);
+            if (l == r && t == b) {
+                ++w.onePixel;
+                continue;
+            }
+            if (r + 3 < 0 || b + 3 < 0 || l - 3 >= kWidth || t - 3 >= kHeight) {
+                ++w.offPicture;
+                continue;
+            }
+        }
+        w.batchedPoints += int64_t(points.size());
     }
     return w;
 }
@@ -214,9 +232,12 @@ void RunScene(const char* name, Route route, double zoom) {
     std::printf("  per segment  %9.1f ms per frame   %6.3f x reference   (batched is %.1f times faster)\n", plain,
                 plain / floor, plain / fast);
     std::printf("  reference    %9.1f ms per frame   (outlines plotted into the picture's memory)\n", floor);
-    std::printf("  work: %lld outline points per frame the per-segment way; boxes rule out %d arcs on one pixel"
-                " and %d off the picture\n",
-                static_cast<long long>(work.points), work.onePixel, work.offPicture);
+    std::printf("  work per frame: per segment %lld outline points and %lld lines, each with its own pen;\n"
+                "    batched: %d arcs ruled out by their box (%d on one pixel, %d off the picture),"
+                " %lld outline points left\n",
+                static_cast<long long>(work.points), static_cast<long long>(work.segments),
+                work.onePixel + work.offPicture, work.onePixel, work.offPicture,
+                static_cast<long long>(work.batchedPoints));
     std::printf("  pixels: batched vs per segment %d differ, batched vs reference %d differ\n",
                 Differences(batched.map(), perSegment.map()), Differences(batched.map(), reference.map()));
     RuntimeUnlockObject(group);
