@@ -1559,6 +1559,37 @@ TEST_F(ShapesTest, ArcsOfEveryKindDrawTheSamePixelsBatchedAndPerSegment) {
     }
 }
 
+// Short arcs and straights of huge radius from a dozen pixels outside each
+// edge to a dozen inside: the test for arcs off the picture must count the
+// origin and the pen as the lines do.
+TEST_F(ShapesTest, ArcsAtTheEdgesDrawTheSamePixelsBatchedAndPerSegment) {
+    const int32_t w = 60, h = 40;
+    Shape edges("Group2D");
+    for (int32_t k = -12; k <= 12; ++k) {
+        const double places[4][2] = {{double(k), h / 2.0}, {w - 1.0 + k, h / 3.0}, {w / 2.0, double(k)},
+                                     {w / 3.0, h - 1.0 + k}};
+        for (int e = 0; e < 4; ++e) {
+            double x = places[e][0], y = places[e][1];
+            double along = e < 2 ? kPi : kPi / 2;  // start angle: the arc runs along the edge
+            AddArc(edges, x + 50 * std::cos(along + kPi), y + 50 * std::sin(along + kPi), 100, 100, along, 0.05,
+                   kRed, 1);
+            double r = 1e8;  // a straight 3 pixels long
+            AddArc(edges, x + r * std::cos(along + kPi) + 0.3, y + r * std::sin(along + kPi) + 0.3, 2 * r, 2 * r,
+                   along, 3 / r, kBlue, 1);
+        }
+    }
+    const DrawingSetup setups[] = {
+        {1, 1, 0, 0, false}, {1, 1, 7, -5, false}, {1, 1, -7, 5, false}, {2, 1, 0, 0, false},
+        {1, 2, 3, 3, false}, {3, 3, 0, 0, false},  {5, 1, -4, 0, false},
+    };
+    for (const DrawingSetup& setup : setups) {
+        int32_t lit = 0;
+        ExpectSameBothWays(edges, w, h, setup, 0, 0, &lit);
+        EXPECT_GT(lit, 100) << setup.penWidth << " x " << setup.penHeight << " at " << setup.originX << ", "
+                            << setup.originY;
+    }
+}
+
 // The box that lets the renderer skip an arc must hold every point the
 // arc's outline would have.
 TEST_F(ShapesTest, ArcBoundsHoldEveryOutlinePoint) {
