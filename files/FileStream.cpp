@@ -1,7 +1,7 @@
 #include "files/FileStream.h"
 
 #include "files/Win32FileCalls.h"
-#include "startup/RuntimeMain.h"
+#include "startup/ProcessState.h"
 #include "strings/dump.h"
 #include "strings/utility.h"
 

@@ -7,8 +7,8 @@
 #include "files/FolderPath.h"
 #include "files/Win32FileCalls.h"
 #include "orvane/exports.h"
+#include "startup/SystemVersion.h"
 #include "strings/dump.h"
-#include "ui/win32windows.h"
 
 namespace {
 constexpr int32_t kShortcutPathBuffer = 1024;

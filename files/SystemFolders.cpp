@@ -5,7 +5,7 @@
 
 #include "files/FolderPath.h"
 #include "files/Win32FileCalls.h"
-#include "ui/win32windows.h"
+#include "startup/SystemVersion.h"
 
 namespace {
 // An item list of the shell, freed with the shell's allocator.

@@ -1,5 +1,9 @@
 // Outline geometry of the shapes: point lists in Graphics coordinates, the
 // offset outlines of thick borders, and the conversion to device points.
+// Unit group "drawing classes" (Graphics, Picture, Shapes2D, ShapeOutlines,
+// ShapePlotter): its units use each other on purpose, since a Graphics draws
+// pictures and shapes, a picture has a Graphics and may hold shapes, and a
+// pixmap shape shows a picture. Below them: DrawingContext, PixelMap, FontCache.
 #pragma once
 
 #include <windows.h>

@@ -1,4 +1,8 @@
 // The shape renderer: draws an Object2D tree with a drawing context's primitives.
+// Unit group "drawing classes" (Graphics, Picture, Shapes2D, ShapeOutlines,
+// ShapePlotter): its units use each other on purpose, since a Graphics draws
+// pictures and shapes, a picture has a Graphics and may hold shapes, and a
+// pixmap shape shows a picture. Below them: DrawingContext, PixelMap, FontCache.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +14,3 @@ struct DrawingContext;
 // Draws the object moved by (deltaX, deltaY) and leaves the context's colour,
 // pen, origin and font as they were.
 void DrawShapeTree(DrawingContext* dc, ObjectHeader* object, int32_t deltaX, int32_t deltaY);
-
-extern "C" void __cdecl RuntimeGraphicsDrawObjectXY(ObjectHeader* graphics, ObjectHeader* object, int32_t deltaX,
-                                                    int32_t deltaY);

@@ -2,6 +2,10 @@
 // reads and writes, the type tags, the initializers and finalizers, the
 // transform setter, group storage and the hit test.
 // The entry points themselves are declared in orvane/exports.h.
+// Unit group "drawing classes" (Graphics, Picture, Shapes2D, ShapeOutlines,
+// ShapePlotter): its units use each other on purpose, since a Graphics draws
+// pictures and shapes, a picture has a Graphics and may hold shapes, and a
+// pixmap shape shows a picture. Below them: DrawingContext, PixelMap, FontCache.
 #pragma once
 
 #include <cstddef>

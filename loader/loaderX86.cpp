@@ -13,11 +13,11 @@
 #include "loader/ResourceManager.h"
 #include "loader/relocentry.h"
 #include "startup/AssertionReport.h"
-#include "startup/RuntimeMain.h"
+#include "startup/ProcessState.h"
 #include "startup/ShutdownList.h"
+#include "startup/SystemVersion.h"
 #include "strings/utility.h"
 #include "ui/MessageDialog.h"
-#include "ui/win32windows.h"
 
 namespace {
 

@@ -2,12 +2,13 @@
 
 #include <vector>
 
+#include "objects/ExceptionClasses.h"
 #include "objects/ObjectDefinition.h"
 #include "objects/RuntimeExceptionFoundation.h"
 #include "objects/application.h"
 #include "orvane/exports.h"
 #include "startup/AssertionReport.h"
-#include "startup/RuntimeMain.h"
+#include "startup/ProcessState.h"
 #include "strings/string.h"
 #include "ui/MessageDialog.h"
 #include "ui/win32windows.h"

@@ -6,13 +6,14 @@
 #include <new>
 #include <vector>
 
+#include "objects/ExceptionClasses.h"
 #include "objects/ObjectDefinition.h"
 #include "objects/ObjectFields.h"
 #include "objects/RuntimeExceptionFoundation.h"
 #include "objects/StringMap.h"
 #include "orvane/exports.h"
 #include "startup/AssertionReport.h"
-#include "startup/RuntimeMain.h"
+#include "startup/ProcessState.h"
 #include "strings/string.h"
 #include "ui/win32windows.h"
 

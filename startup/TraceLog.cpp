@@ -6,7 +6,6 @@
 
 #include "orvane/exports.h"
 #include "startup/ShutdownList.h"
-#include "strings/string.h"
 
 namespace {
 
@@ -43,5 +42,9 @@ extern "C" void lineTrace(StringValue* text) {
         if (!TraceWriter::gWriter) return;
         ShutdownListAdd(TraceWriter::gWriter);
     }
-    TraceWriter::gWriter->WriteLine(StringText(text), DWORD(StringLength(text)));
+    // Read from the record itself: the log stays usable from any unit.
+    if (text && text->text)
+        TraceWriter::gWriter->WriteLine(reinterpret_cast<const char*>(text->text) + 1, DWORD(text->length));
+    else
+        TraceWriter::gWriter->WriteLine("", 0);
 }

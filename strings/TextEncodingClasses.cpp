@@ -4,7 +4,7 @@
 
 #include "objects/ObjectDefinition.h"
 #include "orvane/exports.h"
-#include "startup/RuntimeMain.h"
+#include "startup/ProcessState.h"
 #include "strings/TextEncodingUtil.h"
 #include "strings/basicstr.h"
 #include "strings/utility.h"

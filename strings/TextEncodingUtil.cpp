@@ -5,7 +5,7 @@
 #include <cstring>
 #include <memory>
 
-#include "startup/RuntimeMain.h"
+#include "startup/ProcessState.h"
 #include "strings/JapaneseConverters.h"
 #include "strings/basicstr.h"
 #include "strings/utility.h"

@@ -9,7 +9,7 @@
 #include <mutex>
 
 #include "orvane/exports.h"
-#include "ui/win32windows.h"
+#include "startup/SystemVersion.h"
 
 namespace {
 const uint8_t* BytesOf(const StringHandle& h) { return reinterpret_cast<const uint8_t*>(h.Text()); }

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "startup/AssertionReport.h"
-#include "startup/RuntimeMain.h"
+#include "startup/ProcessState.h"
 
 namespace {
 

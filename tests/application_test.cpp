@@ -11,6 +11,7 @@
 
 #include "loader/relocentry.h"
 #include "loop/runtimemainloop.h"
+#include "objects/ExceptionClasses.h"
 #include "objects/globalFunctionsDecl.h"
 #include "objects/ObjectDefinition.h"
 #include "objects/RuntimeExceptionFoundation.h"

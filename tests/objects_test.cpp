@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "objects/ExceptionClasses.h"
 #include "objects/RuntimeExceptionFoundation.h"
 #include "objects/RuntimeObjectFoundation.h"
 #include "orvane/exports.h"

@@ -9,7 +9,7 @@
 #include "graphics/ShapePlotter.h"
 #include "graphics/Shapes2D.h"
 #include "graphics/Shapes2DAccessors.h"
-#include "objects/intrinsicClass.h"
+#include "startup/intrinsicClass.h"
 #include "orvane/exports.h"
 #include "startup/RuntimeMain.h"
 #include "strings/string.h"
