@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <new>
+#include <utility>
 
 #include "graphics/DrawingContextState.h"
 #include "graphics/FontCache.h"
@@ -47,12 +48,9 @@ void ReleaseCurrent() {
     SelectClipRgn(dc->dc, dc->savedClip.Get());  // nil gives the whole surface back
     dc->savedClip.Reset();
     SelectObject(dc->dc, GetStockObject(SYSTEM_FONT));
-    if (dc->kind == kSurfacePixelMap) {
-        if (dc->previousBitmap) SelectObject(dc->dc, dc->previousBitmap);
-        DeleteDC(dc->dc);
-    }
+    dc->surfaceBitmap.Reset();  // before its device context goes
+    dc->memoryDC.Reset();
     dc->dc = nullptr;
-    dc->previousBitmap = nullptr;
 }
 
 void ApplyClip(DrawingContext* dc) {
@@ -119,12 +117,12 @@ HDC DrawingContextMakeCurrent(DrawingContext* dc) {
     if (dc->kind != kSurfacePixelMap || !dc->map || !dc->map->bitmap) return nullptr;  // panes: with the windows
     HDC hdc = CreateCompatibleDC(nullptr);
     if (!hdc) return nullptr;
-    dc->previousBitmap = SelectObject(hdc, dc->map->bitmap);
+    dc->memoryDC.Reset(hdc);
+    dc->surfaceBitmap = SelectedObject(hdc, dc->map->bitmap);
     dc->dc = hdc;
     gCurrent = dc;
-    HRGN saved = CreateRectRgn(0, 0, 0, 0);
-    if (GetClipRgn(hdc, saved) == 1) dc->savedClip.Reset(saved);
-    else DeleteObject(saved);
+    GdiHandle<HRGN> saved(CreateRectRgn(0, 0, 0, 0));
+    if (GetClipRgn(hdc, saved.Get()) == 1) dc->savedClip = std::move(saved);
     SetBkMode(hdc, TRANSPARENT);
     DrawingContextEnsureFont(dc);
     if (dc->font) SelectObject(hdc, dc->font);

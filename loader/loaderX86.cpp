@@ -16,6 +16,7 @@
 #include "startup/ProcessState.h"
 #include "startup/ShutdownList.h"
 #include "startup/SystemVersion.h"
+#include "startup/Win32Owners.h"
 #include "strings/utility.h"
 #include "ui/MessageDialog.h"
 
@@ -465,18 +466,14 @@ HANDLE OpenOwnExecutable() {
 
 // Reads one development file whole into a new buffer (executable memory for code).
 bool ReadWholeFile(const char* name, bool code, uint8_t*& buffer, uint32_t& size) {
-    HANDLE file = CreateFileA(name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
+    KernelHandle file(CreateFileA(name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.IsValid()) return false;
     uint64_t length = 0;
-    bool ok = FileSize(file, length) && length <= 0x7FFFFFFFu;
-    if (ok) {
-        size = uint32_t(length);
-        buffer = code ? NewCodeBuffer(size) : NewHeapBuffer(size);
-        ok = buffer && ReadExactly(file, buffer, size);
-    }
-    CloseHandle(file);
-    return ok;
+    if (!FileSize(file.Get(), length) || length > 0x7FFFFFFFu) return false;
+    size = uint32_t(length);
+    buffer = code ? NewCodeBuffer(size) : NewHeapBuffer(size);
+    return buffer && ReadExactly(file.Get(), buffer, size);
 }
 
 bool FindLocator(uint32_t& imageOffset, uint32_t& mediaOffset) {
@@ -607,13 +604,12 @@ bool LoadAndRunModule() {
     StringHandle error;
     bool read;
     if (imageOffset != 0) {
-        HANDLE file = OpenOwnExecutable();
-        if (file == INVALID_HANDLE_VALUE) {
+        KernelHandle file(OpenOwnExecutable());
+        if (!file.IsValid()) {
             RUNTIME_REPORT(540, "0", nullptr);
             return false;
         }
-        read = ReadImageBlocks(file, imageOffset, blocks, error);
-        CloseHandle(file);
+        read = ReadImageBlocks(file.Get(), imageOffset, blocks, error);
     } else {
         read = ReadDevelopmentBlocks(blocks, error);
     }

@@ -8,6 +8,7 @@
 #include "files/runFolderItem.h"
 #include "loop/runtimemainloop.h"
 #include "objects/ObjectDefinition.h"
+#include "objects/ObjectHandle.h"
 #include "objects/application.h"
 #include "orvane/exports.h"
 #include "startup/CommandLine.h"
@@ -69,13 +70,11 @@ void OpenDocumentPath(const char* bytes, int n, void* context) {
     DocumentScan* scan = static_cast<DocumentScan*>(context);
     StringHandle path = StringHandle::Adopt(StringMake(bytes, n));
     path.SetEncoding(kEncodingUTF8);
-    ObjectHeader* item = RuntimeGetFolderItem(path.Get());
+    ObjectHandle item = ObjectHandle::Adopt(RuntimeGetFolderItem(path.Get()));
     if (!item) return;
     using Handler = void(__cdecl*)(ObjectHeader* app, ObjectHeader* item);
-    RuntimeLockObject(gApplicationObject);
-    reinterpret_cast<Handler>(scan->handler)(gApplicationObject, item);
-    RuntimeUnlockObject(gApplicationObject);
-    RuntimeUnlockObject(item);
+    ObjectHandle app = ObjectHandle::Borrow(gApplicationObject);
+    reinterpret_cast<Handler>(scan->handler)(app.Get(), item.Get());
     ++scan->opened;
 }
 

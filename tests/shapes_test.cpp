@@ -17,6 +17,7 @@
 #include "graphics/Shapes2D.h"
 #include "graphics/Shapes2DAccessors.h"
 #include "objects/ObjectDefinition.h"
+#include "objects/ObjectHandle.h"
 #include "objects/RuntimeExceptionFoundation.h"
 #include "objects/RuntimeObjectFoundation.h"
 #include "orvane/exports.h"
@@ -27,29 +28,18 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 
-ClassRecord* ClassNamed(const char* name) {
-    StringHandle key(name);
-    return RuntimeLookupClass(key.Get());
-}
 
-ObjectHeader* New(const char* className) { return RuntimeNewObject(ClassNamed(className)); }
 
 Object2DObject* S(ObjectHeader* o) { return AsShape(o); }
 GroupObject* G(ObjectHeader* o) { return reinterpret_cast<GroupObject*>(o); }
 CurveShapeObject* C(ObjectHeader* o) { return reinterpret_cast<CurveShapeObject*>(o); }
 
-// Owns the creating reference of a shape.
-class Shape {
+// A new shape of the class; the handle owns the creating reference.
+class Shape : public ObjectHandle {
 public:
-    explicit Shape(const char* className) : o_(New(className)) {}
-    ~Shape() { RuntimeUnlockObject(o_); }
-    Shape(const Shape&) = delete;
-    Shape& operator=(const Shape&) = delete;
-    ObjectHeader* get() const { return o_; }
-    operator ObjectHeader*() const { return o_; }
-
-private:
-    ObjectHeader* o_;
+    explicit Shape(const char* className) : ObjectHandle(Adopt(NewObjectOf(className))) {}
+    ObjectHeader* get() const { return Get(); }
+    operator ObjectHeader*() const { return Get(); }
 };
 
 struct Raised {
@@ -391,7 +381,7 @@ TEST_F(ShapesTest, FigureAddsCurvesItOwns) {
 }
 
 TEST_F(ShapesTest, GroupThatHoldsItselfIsTransformedWithoutRecursingForever) {
-    ObjectHeader* g = New("Group2D");
+    ObjectHeader* g = NewObjectOf("Group2D");
     Shape a("RectShape");
     Group2DAppend(g, g);
     Group2DAppend(g, a);
@@ -703,23 +693,17 @@ TEST(PixMapRotateTest, SmallTurnsBlendAndUncoverWhite) {
 
 class TestPicture {
 public:
-    TestPicture(int32_t w, int32_t h) : picture_(newPicture(w, h, 32)) {
-        graphics_ = picture_ ? pictureGraphicsGetter(picture_, 0) : nullptr;
+    TestPicture(int32_t w, int32_t h) : picture_(ObjectHandle::Adopt(newPicture(w, h, 32))) {
+        if (picture_) graphics_ = ObjectHandle::Adopt(pictureGraphicsGetter(picture_.Get(), 0));
     }
-    ~TestPicture() {
-        RuntimeUnlockObject(graphics_);
-        RuntimeUnlockObject(picture_);
-    }
-    TestPicture(const TestPicture&) = delete;
-    TestPicture& operator=(const TestPicture&) = delete;
 
     void Draw(ObjectHeader* shape, int32_t dx = 0, int32_t dy = 0) {
-        RuntimeGraphicsDrawObjectXY(graphics_, shape, dx, dy);
+        RuntimeGraphicsDrawObjectXY(graphics_.Get(), shape, dx, dy);
         GdiFlush();
     }
     const PixelMap* Map() const {
         PixelMap* map = nullptr;
-        std::memcpy(&map, reinterpret_cast<uint8_t*>(picture_) + kPictureMapAt, 4);
+        std::memcpy(&map, reinterpret_cast<uint8_t*>(picture_.Get()) + kPictureMapAt, 4);
         return map;
     }
     uint32_t At(int32_t x, int32_t y) const { return Map()->pixels[y * Map()->width + x] & 0xFFFFFFu; }
@@ -728,14 +712,15 @@ public:
         for (int32_t i = 0; i < Map()->width * Map()->height; ++i) n += (Map()->pixels[i] & 0xFFFFFFu) == color;
         return n;
     }
-    ObjectHeader* graphics() const { return graphics_; }
-    ObjectHeader* picture() const { return picture_; }
+    ObjectHeader* graphics() const { return graphics_.Get(); }
+    ObjectHeader* picture() const { return picture_.Get(); }
     void Set(int32_t x, int32_t y, uint32_t color) { Map()->pixels[y * Map()->width + x] = color; }
-    void SetTransparent(int32_t value) { std::memcpy(reinterpret_cast<uint8_t*>(picture_) + kPictureTransparentAt, &value, 4); }
+    void SetTransparent(int32_t value) { std::memcpy(reinterpret_cast<uint8_t*>(picture_.Get()) + kPictureTransparentAt, &value, 4); }
 
 private:
-    ObjectHeader* picture_;
-    ObjectHeader* graphics_ = nullptr;
+    // The Graphics goes first: it was made after the picture.
+    ObjectHandle picture_;
+    ObjectHandle graphics_;
 };
 
 constexpr uint32_t kRed = 0xFF0000, kBlue = 0x0000FF, kWhite = 0xFFFFFF;
@@ -969,7 +954,7 @@ TEST_F(ShapesTest, TurnedTextIsDrawnThroughTheRotatedMask) {
 
 void BuildScene(ObjectHeader* group) {
     auto add = [&](const char* cls) {
-        ObjectHeader* o = New(cls);
+        ObjectHeader* o = NewObjectOf(cls);
         Group2DAppend(group, o);
         RuntimeUnlockObject(o);
         return o;

@@ -14,6 +14,7 @@
 #include "startup/ShutdownList.h"
 #include "strings/string.h"
 #include "strings/utility.h"
+#include "tests/TestFiles.h"
 #include "tests/TestSupport.h"
 #include "ui/win32windows.h"
 
@@ -139,31 +140,23 @@ std::string ReadFileText(const char* path) {
     return text;
 }
 
-class TempFolder {
+// A fresh folder as the working directory while it exists.
+class WorkingFolder {
 public:
-    TempFolder() {
-        char base[MAX_PATH];
-        GetTempPathA(MAX_PATH, base);
-        path_ = std::string(base) + "orvane_startup_" + std::to_string(GetCurrentProcessId());
-        CreateDirectoryA(path_.c_str(), nullptr);
-        GetCurrentDirectoryA(MAX_PATH, previous_);
-        SetCurrentDirectoryA(path_.c_str());
+    WorkingFolder() : folder_(L"startup") {
+        GetCurrentDirectoryW(MAX_PATH, previous_);
+        SetCurrentDirectoryW(folder_.Path().c_str());
     }
-    ~TempFolder() {
-        SetCurrentDirectoryA(previous_);
-        DeleteFileA((path_ + "\\trace.log").c_str());
-        RemoveDirectoryA(path_.c_str());
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
+    ~WorkingFolder() { SetCurrentDirectoryW(previous_); }
+    WorkingFolder(const WorkingFolder&) = delete;
+    WorkingFolder& operator=(const WorkingFolder&) = delete;
 
 private:
-    std::string path_;
-    char previous_[MAX_PATH];
+    TempFolder folder_;  // removed with trace.log after the directory is left
+    wchar_t previous_[MAX_PATH];
 };
-
 TEST(LineTrace, AppendsOneLinePerCallToTraceLogInTheWorkingDirectory) {
-    TempFolder folder;
+    WorkingFolder folder;
     ShutdownListDestroyAll();
     StringHandle first("first line");
     StringHandle second = StringHandle::Adopt(StringMakeC("zwei \xC3\xBC", kEncodingUTF8));
