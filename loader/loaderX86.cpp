@@ -10,6 +10,7 @@
 #include <new>
 #include <vector>
 
+#include "loader/ExecutableLayout.h"
 #include "loader/ResourceManager.h"
 #include "loader/relocentry.h"
 #include "startup/AssertionReport.h"
@@ -82,6 +83,22 @@ StringHandle LiteralOutsideDataMessage(uint32_t offset) {
         "The application could not be loaded because its link records are damaged: "
         "the string literal at data offset ",
         offset, " lies outside the data block.");
+}
+
+StringHandle OperandOutsideBlockMessage(uint8_t type, uint32_t operand, uint32_t site) {
+    const char* block = type == 2 ? "data" : "code";
+    char text[224];
+    std::snprintf(text, sizeof text,
+                  "The application could not be loaded because its link records are damaged: "
+                  "the %s offset %u at code offset %u lies outside the %s block.",
+                  block, static_cast<unsigned>(operand), static_cast<unsigned>(site), block);
+    return StringHandle(text);
+}
+
+StringHandle NotExportedMessage(const char* name) {
+    return Text("The application could not be loaded because the runtime does not export the "
+                "function ",
+                name, ".");
 }
 
 StringHandle DamagedImageMessage() {
@@ -282,9 +299,13 @@ bool LinkImports(const ModuleImage& image, const uint8_t* block, uint32_t length
                 if (!CollectChain(image, first, sites, error)) return false;
                 void* entry = ExportFindForLink(name);
                 if (!entry) {
+                    // Cancel ends the process here; after OK the module must not
+                    // run, since its calls through this chain would jump into
+                    // the chain's links.
                     StringHandle message = Text("Function '", name, "' was not exported");
                     RUNTIME_REPORT(206, "foundFunction", message.Text());
-                    break;  // the chain stays as it is
+                    error = NotExportedMessage(name);
+                    return false;
                 }
                 if (mode == 1)
                     PatchDisplacements(image, sites, entry);
@@ -297,8 +318,16 @@ bool LinkImports(const ModuleImage& image, const uint8_t* block, uint32_t length
                 uint32_t site;
                 if (!ReadSite(in, image, start, site, error)) return false;
                 const uint8_t* base = type == 2 ? image.data : image.code;
+                const uint32_t size = type == 2 ? image.dataSize : image.codeSize;
                 uint8_t* p = image.code + site;
-                Put32(p, Get32(p) + Address(base));
+                // The offset may point just past the end of its block: compiled
+                // code may hold an end pointer.
+                const uint32_t operand = Get32(p);
+                if (operand > size) {
+                    error = OperandOutsideBlockMessage(type, operand, site);
+                    return false;
+                }
+                Put32(p, operand + Address(base));
                 break;
             }
             case 4: {
@@ -551,6 +580,17 @@ bool ReadImageBlocks(void* handle, uint32_t imageOffset, ModuleBlocks& blocks,
     return ok;
 }
 
+bool ReadAppendedImage(void* file, uint32_t imageOffset, ModuleBlocks& blocks,
+                       StringHandle& error) {
+    uint64_t ownEnd = 0;
+    if (!ExecutableOwnBytesEnd(file, ownEnd) || imageOffset < ownEnd) {
+        blocks = ModuleBlocks();
+        error = DamagedImageMessage();
+        return false;
+    }
+    return ReadImageBlocks(file, imageOffset, blocks, error);
+}
+
 bool ReadDevelopmentBlocks(ModuleBlocks& blocks, StringHandle& error) {
     blocks = ModuleBlocks();
     struct Target {
@@ -609,7 +649,7 @@ bool LoadAndRunModule() {
             RUNTIME_REPORT(540, "0", nullptr);
             return false;
         }
-        read = ReadImageBlocks(file.Get(), imageOffset, blocks, error);
+        read = ReadAppendedImage(file.Get(), imageOffset, blocks, error);
     } else {
         read = ReadDevelopmentBlocks(blocks, error);
     }

@@ -459,6 +459,15 @@ private:
         return t;
     }
 
+    // The loader refuses an address that points before its block or more than
+    // one byte past its end, so such an image is never built.
+    static void RequireInsideBlock(const std::string& where, const std::string& symbol, uint32_t offset,
+                                   size_t blockSize, const char* block) {
+        if (offset > blockSize)
+            Fail(where + ": address of " + symbol + " lies outside the " + block + " block (offset " +
+                 Hex(offset) + ", block size " + Hex(uint32_t(blockSize)) + ")");
+    }
+
     void ApplyRelocations() {
         std::vector<std::pair<uint32_t, uint8_t>> plain;  // site, type 2/3/5
         for (size_t o = 0; o < objects_.size(); ++o) {
@@ -526,6 +535,7 @@ private:
                         if (relative) {
                             Write32(&code_[site], t.value - (site + 4));
                         } else {
+                            RequireInsideBlock(where, symbol(), t.value, code_.size(), "code");
                             Write32(&code_[site], t.value);
                             plain.emplace_back(site, kImportCode);
                         }
@@ -535,6 +545,7 @@ private:
                         if (relative)
                             Fail(where + ": relative reference to the data symbol " + symbol() +
                                  ": code and data blocks are placed apart");
+                        RequireInsideBlock(where, symbol(), t.value, data_.size(), "data");
                         Write32(&code_[site], t.value);
                         plain.emplace_back(site, t.type == Target::Literal ? kImportLiteral : kImportData);
                         break;

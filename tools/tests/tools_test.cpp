@@ -548,6 +548,25 @@ extern "C" int OrvaneModuleEntry() { buffer[10] = 1; return filled[1]; }
     EXPECT_EQ(common.CountSites(kImportData, s + 8), 2u) << "both objects refer to one allocation";
 }
 
+// An address just past the data block (an end pointer) and one a little
+// before an array that does not start the block both stay inside what the
+// loader accepts.
+TEST_F(ToolsTest, AddressesUpToTheEndOfTheDataBlockBuild) {
+    const Built b = Build({{"ends", R"(
+struct Globals { int head[2]; int tail[4]; };
+Globals globals = {{5, 6}, {1, 2, 3, 4}};
+extern "C" __attribute__((noipa)) int* End() { return globals.tail + 4; }
+extern "C" __attribute__((noipa)) int Before(int i) { return globals.tail[i - 1]; }
+extern "C" int OrvaneModuleEntry() { return *(End() - 1) + Before(1); }
+)"}});
+    ASSERT_TRUE(b.ok) << b.error;
+    const uint32_t at = b.Offset("_globals");
+    ASSERT_EQ(uint64_t(at) + 24, b.data().size()) << "the globals end the data block";
+    EXPECT_EQ(b.CountSites(kImportData, at + 24), 1u) << "the end pointer";
+    EXPECT_EQ(b.CountSites(kImportData, at + 4), 1u) << "tail[i - 1]";
+    for (const ImportRecord& r : b.OfType(kImportData)) EXPECT_LE(b.SiteValue(r.site), b.data().size());
+}
+
 TEST_F(ToolsTest, SeveralObjectsCombine) {
     WriteText(dir_.path() / "texts.h", "ORVANE_LITERAL(kShared, \"Shared text\");\n");
     const Built b = Build({
@@ -637,6 +656,10 @@ TEST_F(ToolsTest, UnsupportedConstructsNameSymbolAndSection) {
         {"unknown relocation type",
          {"extern \"C\" void R() { asm volatile(\".secrel32 _RuntimeInit\"); }\n"},
          {"relocation type 0xb", "_RuntimeInit", ".text"}, true},
+        // arr[i - 1] addresses arr - 4, before the data block when arr starts it.
+        {"address before the data block",
+         {"int arr[4] = {1};\nextern \"C\" int Last(int i) { return arr[i - 1]; }\n"},
+         {".data", "outside the data block", ".text"}, true},
         {"relative reference to data",
          {"int counter2;\nextern \"C\" void J() { asm volatile(\"call _counter2\"); }\n"},
          {"relative reference", "_counter2", ".text"}, true},
