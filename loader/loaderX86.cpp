@@ -303,7 +303,7 @@ bool LinkImports(const ModuleImage& image, const uint8_t* block, uint32_t length
                     // run, since its calls through this chain would jump into
                     // the chain's links.
                     StringHandle message = Text("Function '", name, "' was not exported");
-                    RUNTIME_REPORT(206, "foundFunction", message.Text());
+                    RUNTIME_FIXED_REPORT_WITH(kReportNotExported, message.Text());
                     error = NotExportedMessage(name);
                     return false;
                 }
@@ -382,7 +382,7 @@ void ParseOptions(const uint8_t* block, uint32_t length) {
         uint8_t kind;
         in.U8(kind);
         if (kind != 0) {
-            RUNTIME_REPORT(379, "0", nullptr);
+            RUNTIME_FIXED_REPORT(kReportOptionKind);
             continue;
         }
         uint32_t n;
@@ -647,7 +647,7 @@ bool LoadAndRunModule() {
     if (imageOffset != 0) {
         KernelHandle file(OpenOwnExecutable());
         if (!file.IsValid()) {
-            RUNTIME_REPORT(540, "0", nullptr);
+            RUNTIME_FIXED_REPORT(kReportOwnExecutable);
             return false;
         }
         read = ReadAppendedImage(file.Get(), imageOffset, blocks, error);

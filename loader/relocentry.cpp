@@ -72,7 +72,7 @@ void ExportRegister(const char* name, void* entry) {
     if (NameMap().FindText(name, &found)) {
         const ExportRow* oldEntry = static_cast<const ExportRow*>(found);
         if (entry != oldEntry->entry)
-            RUNTIME_REPORT(2240, "functionPtr == oldEntry->code", nullptr);
+            RUNTIME_FIXED_REPORT(kReportExportConflict);
         return;
     }
     ExportRow* newEntry = static_cast<ExportRow*>(PoolAlloc(kRowSize, true));

@@ -114,7 +114,7 @@ int32_t RuntimeTicks() { return int32_t(double(GetTickCount()) * 0.06); }
 
 void RuntimeProtectedCall(LoopFunction fn) {
     if (!fn) {
-        RUNTIME_REPORT(596, "fp", nullptr);
+        RUNTIME_FIXED_REPORT(kReportProtectedCallNil);
         return;
     }
     ObjectHeader* exception = ProtectedCall(fn, nullptr);
@@ -125,7 +125,7 @@ void RuntimeProtectedCall(LoopFunction fn) {
 
 void HandleLoopException(ObjectHeader* exception) {
     if (!exception) {
-        RUNTIME_REPORT(646, "0", nullptr);
+        RUNTIME_FIXED_REPORT(kReportNilLoopException);
         return;
     }
     bool end = IsEndException(exception);

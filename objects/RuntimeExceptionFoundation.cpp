@@ -122,17 +122,17 @@ ExceptionHook SetUnhandledExceptionHook(ExceptionHook hook) {
 }
 
 void SetNilObjectExceptionClass(ClassRecord* cls) {
-    if (!cls) RUNTIME_REPORT(87, "exc", nullptr);
+    if (!cls) RUNTIME_FIXED_REPORT(kReportNilExceptionClassNilObject);
     gNilObjectClass = cls;
 }
 
 void SetIllegalCastExceptionClass(ClassRecord* cls) {
-    if (!cls) RUNTIME_REPORT(102, "exc", nullptr);
+    if (!cls) RUNTIME_FIXED_REPORT(kReportNilExceptionClassIllegalCast);
     gIllegalCastClass = cls;
 }
 
 void SetOutOfBoundsExceptionClass(ClassRecord* cls) {
-    if (!cls) RUNTIME_REPORT(117, "exc", nullptr);
+    if (!cls) RUNTIME_FIXED_REPORT(kReportNilExceptionClassOutOfBounds);
     gOutOfBoundsClass = cls;
 }
 
@@ -187,7 +187,7 @@ extern "C" void RuntimeUnhandledException(ObjectHeader* exception) {
     if (gUnhandledHook)
         gUnhandledHook(exception);
     else
-        RUNTIME_REPORT(520, "0", nullptr);
+        RUNTIME_FIXED_REPORT(kReportUnhandledWithoutHook);
 }
 
 extern "C" void RuntimeNilObject(void) { RaiseNilObjectException(); }

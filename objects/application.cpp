@@ -23,9 +23,9 @@ namespace {
 // ---- Fields -----------------------------------------------------------------------------
 
 
-bool CheckApp(ObjectHeader* app, int line) {
+bool CheckApp(ObjectHeader* app, FixedReport report) {
     if (app) return true;
-    RUNTIME_REPORT(line, "app", nullptr);
+    RuntimeFixedReport(report);
     return false;
 }
 
@@ -300,12 +300,12 @@ extern "C" ObjectHeader* getAppObject(void) {
 }
 
 extern "C" ObjectHeader* appResourceForkGetter(ObjectHeader* app, int32_t) {
-    CheckApp(app, 1700);
+    CheckApp(app, kReportAppResourceFork);
     return nullptr;
 }
 
 extern "C" void appMouseCursorSetter(ObjectHeader* app, int32_t, ObjectHeader* cursor) {
-    if (!CheckApp(app, 1710)) return;
+    if (!CheckApp(app, kReportAppMouseCursor)) return;
     ObjectHeader* old = FieldAt<ObjectHeader*>(app, kAppMouseCursorAt);
     RuntimeUnlockObject(old);
     RuntimeLockObject(cursor);
@@ -315,17 +315,17 @@ extern "C" void appMouseCursorSetter(ObjectHeader* app, int32_t, ObjectHeader* c
 }
 
 extern "C" int32_t AppBalloonHelpVisibleGetter(ObjectHeader* app, int32_t) {
-    return CheckApp(app, 1720) ? FieldAt<int8_t>(app, kAppBalloonHelpAt) : 0;
+    return CheckApp(app, kReportAppBalloonHelpGet) ? FieldAt<int8_t>(app, kAppBalloonHelpAt) : 0;
 }
 
 extern "C" void AppBalloonHelpVisibleSetter(ObjectHeader* app, int32_t, int32_t value) {
-    if (!CheckApp(app, 1730)) return;
+    if (!CheckApp(app, kReportAppBalloonHelpSet)) return;
     SetFieldAt<uint8_t>(app, kAppBalloonHelpAt, uint8_t(value != 0));
     ShowRuntimeWindowHelpTags(value != 0);
 }
 
 extern "C" int32_t AppIntegerVersionStuffGetter(ObjectHeader* app, int32_t index) {
-    if (!CheckApp(app, 1740)) return 0;
+    if (!CheckApp(app, kReportAppIntegerVersion)) return 0;
     if (index == 5) return -1;
     StringHandle version = VersionResourceValue("FileVersion");
     StringHandle release = VersionResourceValue("Release");
@@ -333,37 +333,37 @@ extern "C" int32_t AppIntegerVersionStuffGetter(ObjectHeader* app, int32_t index
 }
 
 extern "C" StringValue* AppStringVersionStuffGetter(ObjectHeader* app, int32_t index) {
-    if (!CheckApp(app, 1750)) return nullptr;
+    if (!CheckApp(app, kReportAppStringVersion)) return nullptr;
     static const char* const kKeys[] = {"Product Version", "LegalCopyright", "FileDescription"};
     if (index < 0 || index > 2) return nullptr;
     return VersionResourceValue(kKeys[index]).Release();
 }
 
 extern "C" ObjectHeader* AppMenuBarGetter(ObjectHeader* app, int32_t) {
-    if (!CheckApp(app, 1760)) return nullptr;
+    if (!CheckApp(app, kReportAppMenuBarGet)) return nullptr;
     ObjectHeader* menuBar = FieldAt<ObjectHeader*>(app, kAppMenuBarAt);
     RuntimeLockObject(menuBar);
     return menuBar;
 }
 
 extern "C" void AppMenuBarSetter(ObjectHeader* app, int32_t, ObjectHeader* menuBar) {
-    if (!CheckApp(app, 1770)) return;
+    if (!CheckApp(app, kReportAppMenuBarSet)) return;
     RuntimeLockUnlockObjects(menuBar, FieldAt<ObjectHeader*>(app, kAppMenuBarAt));
     SetFieldAt<ObjectHeader*>(app, kAppMenuBarAt, menuBar);
     if (gMDIMode) InstallFrameMenuBar(menuBar);
 }
 
 extern "C" ObjectHeader* AppDockItemGetter(ObjectHeader* app, int32_t) {
-    CheckApp(app, 1780);
+    CheckApp(app, kReportAppDockItem);
     return nullptr;
 }
 
 extern "C" void ApplicationNewDocument(ObjectHeader* app) {
-    if (CheckApp(app, 1790)) RaisePlain(app, kNewDocument);
+    if (CheckApp(app, kReportAppNewDocument)) RaisePlain(app, kNewDocument);
 }
 
 extern "C" void ApplicationOpenDocument(ObjectHeader* app, ObjectHeader* item) {
-    if (!CheckApp(app, 1800)) return;
+    if (!CheckApp(app, kReportAppOpenDocument)) return;
     HeldObject held(app);
     if (void* handler = EventHandlerFor(app, kApplicationEvents[kOpenDocument]))
         reinterpret_cast<ObjectHandler>(handler)(app, item);
@@ -371,11 +371,11 @@ extern "C" void ApplicationOpenDocument(ObjectHeader* app, ObjectHeader* item) {
 
 extern "C" void ApplicationAddMenuHandler(ObjectHeader* self, StringValue* name, ObjectHeader* handler) {
     if (!self) {
-        RUNTIME_REPORT(1850, "self", nullptr);
+        RUNTIME_FIXED_REPORT(kReportMenuHandlerSelf);
         return;
     }
     if (!name) {
-        RUNTIME_REPORT(1851, "name", nullptr);
+        RUNTIME_FIXED_REPORT(kReportMenuHandlerName);
         return;
     }
     if (!handler) return;
@@ -383,7 +383,7 @@ extern "C" void ApplicationAddMenuHandler(ObjectHeader* self, StringValue* name,
     if (!handlers) {
         handlers = new (std::nothrow) StringMap;
         if (!handlers) {
-            RUNTIME_REPORT(1856, "self->mMenuHandlers", nullptr);
+            RUNTIME_FIXED_REPORT(kReportMenuHandlerMap);
             return;
         }
         SetFieldAt<StringMap*>(self, kAppMenuHandlersAt, handlers);
@@ -398,7 +398,7 @@ extern "C" void ApplicationAddMenuHandler(ObjectHeader* self, StringValue* name,
 extern "C" void ApplicationQuit(void) {
     ObjectHeader* app = gApplicationObject;
     if (!app) {
-        RUNTIME_REPORT(1923, "gApplicationObject", nullptr);
+        RUNTIME_FIXED_REPORT(kReportNoApplicationObject);
         return;
     }
     if (FieldAt<uint8_t>(app, kAppQuittingAt)) return;
