@@ -1,9 +1,9 @@
 // The Graphics class: a drawing surface with a colour, pen and font, over a
 // drawing context. The entry points are declared in orvane/exports.h.
-// Unit group "drawing classes" (Graphics, Picture, Shapes2D, ShapeOutlines,
-// ShapePlotter): its units use each other on purpose, since a Graphics draws
-// pictures and shapes, a picture has a Graphics and may hold shapes, and a
-// pixmap shape shows a picture. Below them: DrawingContext, PixelMap, FontCache.
+// Unit group "drawing classes" (Graphics, Picture, Shapes2D, ShapePlotter):
+// its units use each other on purpose, since a Graphics draws pictures and
+// shapes, a picture has a Graphics and may hold shapes, and a pixmap shape
+// shows a picture. Below them: ShapeOutlines, DrawingContext, PixelMap, FontCache.
 #pragma once
 
 #include <cstdint>

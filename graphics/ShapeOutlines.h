@@ -1,9 +1,5 @@
 // Outline geometry of the shapes: point lists in Graphics coordinates, the
 // offset outlines of thick borders, and the conversion to device points.
-// Unit group "drawing classes" (Graphics, Picture, Shapes2D, ShapeOutlines,
-// ShapePlotter): its units use each other on purpose, since a Graphics draws
-// pictures and shapes, a picture has a Graphics and may hold shapes, and a
-// pixmap shape shows a picture. Below them: DrawingContext, PixelMap, FontCache.
 #pragma once
 
 #include <windows.h>
@@ -47,3 +43,6 @@ void DevicePolygon(const PointList& points, double round, int32_t left, int32_t 
 
 // Far coordinates are clipped to +-kDeviceLimit.
 constexpr double kDeviceLimit = 1 << 24;
+
+// Bezier point of a quadratic (order 1) or cubic (order 2) curve at t.
+void CurvePointAt(const CurveShapeObject* curve, double t, double* x, double* y);

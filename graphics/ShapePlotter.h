@@ -1,8 +1,8 @@
 // The shape renderer: draws an Object2D tree with a drawing context's primitives.
-// Unit group "drawing classes" (Graphics, Picture, Shapes2D, ShapeOutlines,
-// ShapePlotter): its units use each other on purpose, since a Graphics draws
-// pictures and shapes, a picture has a Graphics and may hold shapes, and a
-// pixmap shape shows a picture. Below them: DrawingContext, PixelMap, FontCache.
+// Unit group "drawing classes" (Graphics, Picture, Shapes2D, ShapePlotter):
+// its units use each other on purpose, since a Graphics draws pictures and
+// shapes, a picture has a Graphics and may hold shapes, and a pixmap shape
+// shows a picture. Below them: ShapeOutlines, DrawingContext, PixelMap, FontCache.
 #pragma once
 
 #include <cstdint>
