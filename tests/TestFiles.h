@@ -5,16 +5,19 @@
 
 #include <string>
 
+#include "startup/Win32Owners.h"
+
 // Deletes the files of a folder (not its subfolders) and the folder.
 inline void RemoveFolder(const std::wstring& folder) {
     WIN32_FIND_DATAW found;
-    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &found);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            std::wstring name = found.cFileName;
-            if (name != L"." && name != L"..") DeleteFileW((folder + L"\\" + name).c_str());
-        } while (FindNextFileW(find, &found));
-        FindClose(find);
+    {
+        FindHandle find(FindFirstFileW((folder + L"\\*").c_str(), &found));
+        if (find.IsValid()) {
+            do {
+                std::wstring name = found.cFileName;
+                if (name != L"." && name != L"..") DeleteFileW((folder + L"\\" + name).c_str());
+            } while (FindNextFileW(find.Get(), &found));
+        }
     }
     RemoveDirectoryW(folder.c_str());
 }
