@@ -129,6 +129,28 @@ TEST(ShutdownList, DestroysNewestFirstAndForgetsServicesDeletedEarlier) {
     (void)before;
 }
 
+// A service added twice is on the list once: destroying all deletes it once.
+TEST(ShutdownList, AServiceAddedTwiceIsDestroyedOnce) {
+    ShutdownListDestroyAll();
+    std::vector<int> log;
+    auto* a = new Service(log, 1);
+    auto* b = new Service(log, 2);
+    ShutdownListAdd(a);
+    ShutdownListAdd(b);
+    ShutdownListAdd(a);
+    ShutdownListAdd(nullptr);
+    EXPECT_EQ(ShutdownListCount(), 2);
+    ShutdownListDestroyAll();
+    EXPECT_EQ(log, (std::vector<int>{2, 1}));
+    EXPECT_EQ(ShutdownListCount(), 0);
+    // A service that was never listed takes nothing off the list when deleted.
+    ShutdownListAdd(new Service(log, 3));
+    delete new Service(log, 4);
+    EXPECT_EQ(ShutdownListCount(), 1);
+    ShutdownListDestroyAll();
+    EXPECT_EQ(log, (std::vector<int>{2, 1, 4, 3}));
+}
+
 std::string ReadFileText(const char* path) {
     std::string text;
     HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
