@@ -4,6 +4,7 @@
 
 #include "objects/ExceptionClasses.h"
 #include "objects/ObjectDefinition.h"
+#include "objects/ObjectHandle.h"
 #include "objects/RuntimeExceptionFoundation.h"
 #include "objects/application.h"
 #include "orvane/exports.h"
@@ -117,10 +118,8 @@ void RuntimeProtectedCall(LoopFunction fn) {
         RUNTIME_FIXED_REPORT(kReportProtectedCallNil);
         return;
     }
-    ObjectHeader* exception = ProtectedCall(fn, nullptr);
-    if (!exception) return;
-    HandleLoopException(exception);
-    RuntimeUnlockObject(exception);
+    ObjectHandle exception = ObjectHandle::Adopt(ProtectedCall(fn, nullptr));
+    if (exception) HandleLoopException(exception.Get());
 }
 
 void HandleLoopException(ObjectHeader* exception) {

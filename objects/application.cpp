@@ -8,6 +8,7 @@
 
 #include "objects/ExceptionClasses.h"
 #include "objects/ObjectDefinition.h"
+#include "objects/ObjectHandle.h"
 #include "objects/ObjectFields.h"
 #include "objects/RuntimeExceptionFoundation.h"
 #include "objects/StringMap.h"
@@ -52,23 +53,11 @@ using PlainHandler = void(__cdecl*)(ObjectHeader* app);
 using ObjectHandler = void(__cdecl*)(ObjectHeader* app, ObjectHeader* argument);
 using BooleanObjectHandler = bool(__cdecl*)(ObjectHeader* app, ObjectHeader* argument);
 
-// Every event is raised with the object locked, so a handler that drops the
-// last other reference does not free it under itself.
-class HeldObject {
-public:
-    explicit HeldObject(ObjectHeader* o) : o_(o) { RuntimeLockObject(o_); }
-    ~HeldObject() { RuntimeUnlockObject(o_); }
-    HeldObject(const HeldObject&) = delete;
-    HeldObject& operator=(const HeldObject&) = delete;
-    ObjectHeader* Get() const { return o_; }
-
-private:
-    ObjectHeader* o_;
-};
-
 void RaisePlain(ObjectHeader* app, ApplicationEvent event) {
     if (!app) return;
-    HeldObject held(app);
+    // Every event is raised with the object locked: a handler that drops the
+    // last other reference does not free it under itself.
+    ObjectHandle held = ObjectHandle::Borrow(app);
     if (void* handler = EventHandlerFor(app, kApplicationEvents[event]))
         reinterpret_cast<PlainHandler>(handler)(app);
 }
@@ -206,7 +195,7 @@ void RaiseApplicationNewDocument() { RaisePlain(gApplicationObject, kNewDocument
 void RaiseApplicationOpenDocument(ObjectHeader* item) {
     ObjectHeader* app = gApplicationObject;
     if (!app) return;
-    HeldObject held(app);
+    ObjectHandle held = ObjectHandle::Borrow(app);
     if (void* handler = EventHandlerFor(app, kApplicationEvents[kOpenDocument]))
         reinterpret_cast<ObjectHandler>(handler)(app, item);
 }
@@ -221,7 +210,7 @@ bool RaiseApplicationUnhandledException(ObjectHeader* exception) {
     void* handler = EventHandlerFor(app, kApplicationEvents[kUnhandledException]);
     // An exception raised by the handler itself is not offered to it again.
     if (!handler || gInUnhandledException > 0) return false;
-    HeldObject held(app);
+    ObjectHandle held = ObjectHandle::Borrow(app);
     ++gInUnhandledException;
     bool handled = reinterpret_cast<BooleanObjectHandler>(handler)(app, exception);
     --gInUnhandledException;
@@ -364,7 +353,7 @@ extern "C" void ApplicationNewDocument(ObjectHeader* app) {
 
 extern "C" void ApplicationOpenDocument(ObjectHeader* app, ObjectHeader* item) {
     if (!CheckApp(app, kReportAppOpenDocument)) return;
-    HeldObject held(app);
+    ObjectHandle held = ObjectHandle::Borrow(app);
     if (void* handler = EventHandlerFor(app, kApplicationEvents[kOpenDocument]))
         reinterpret_cast<ObjectHandler>(handler)(app, item);
 }
@@ -402,7 +391,7 @@ extern "C" void ApplicationQuit(void) {
         return;
     }
     if (FieldAt<uint8_t>(app, kAppQuittingAt)) return;
-    HeldObject held(app);
+    ObjectHandle held = ObjectHandle::Borrow(app);
     SetFieldAt<uint8_t>(app, kAppQuittingAt, 1);
     if (AnyRuntimeWindowCancelsClose()) {
         SetFieldAt<uint8_t>(app, kAppQuittingAt, 0);
