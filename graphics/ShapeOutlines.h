@@ -51,3 +51,6 @@ void DevicePolygon(const PointList& points, double round, int32_t left, int32_t 
 
 // Far coordinates are clipped to +-kDeviceLimit.
 constexpr double kDeviceLimit = 1 << 24;
+
+// Bezier point of a quadratic (order 1) or cubic (order 2) curve at t.
+void CurvePointAt(const CurveShapeObject* curve, double t, double* x, double* y);

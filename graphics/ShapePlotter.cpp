@@ -477,9 +477,3 @@ void DrawShapeTree(DrawingContext* dc, ObjectHeader* object, int32_t deltaX, int
     }
     DrawingContextRestoreState(dc, &saved);
 }
-
-extern "C" void __cdecl RuntimeGraphicsDrawObjectXY(ObjectHeader* graphics, ObjectHeader* object, int32_t deltaX,
-                                                    int32_t deltaY) {
-    if (!graphics) return;
-    DrawShapeTree(GraphicsDrawingContext(graphics), object, deltaX, deltaY);
-}

@@ -1,4 +1,8 @@
 // The shape renderer: draws an Object2D tree with a drawing context's primitives.
+// Unit group "drawing classes" (Graphics, Picture, Shapes2D, ShapePlotter):
+// its units use each other on purpose, since a Graphics draws pictures and
+// shapes, a picture has a Graphics and may hold shapes, and a pixmap shape
+// shows a picture. Below them: ShapeOutlines, DrawingContext, PixelMap, FontCache.
 #pragma once
 
 #include <cstdint>
@@ -19,6 +23,3 @@ enum class ShapeDrawing { kBatched, kPerSegment };
 // pen, origin and font as they were.
 void DrawShapeTree(DrawingContext* dc, ObjectHeader* object, int32_t deltaX, int32_t deltaY,
                    ShapeDrawing how = ShapeDrawing::kBatched);
-
-extern "C" void __cdecl RuntimeGraphicsDrawObjectXY(ObjectHeader* graphics, ObjectHeader* object, int32_t deltaX,
-                                                    int32_t deltaY);

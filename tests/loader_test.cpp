@@ -822,16 +822,7 @@ TEST_F(LoaderTest, LocatorSelectsDevelopmentModeOrGivesTheOffsets) {
 
 // ---- Reading images and development files ----------------------------------------------------
 
-std::wstring FreshFolder() {
-    static int counter = 0;
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    std::wstring folder = std::wstring(temp) + L"orvane_loader_" +
-                          std::to_wstring(GetCurrentProcessId()) + L"_" +
-                          std::to_wstring(++counter);
-    CreateDirectoryW(folder.c_str(), nullptr);
-    return folder;
-}
+std::wstring FreshFolder() { return FreshTempFolder(L"loader"); }
 
 bool WriteFileBytes(const std::wstring& path, const std::vector<uint8_t>& bytes) {
     HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,

@@ -92,26 +92,12 @@ Bytes ImageOf(const Module& m) {
 
 std::wstring Widen(const std::string& s) { return std::wstring(s.begin(), s.end()); }
 
-// A build output as Wine sees it: the Linux path on drive Z:.
-std::wstring WinePath(std::string path) {
-    if (!path.empty() && path[0] == '/') path = "Z:" + path;
-    for (char& c : path)
-        if (c == '/') c = '\\';
-    return Widen(path);
-}
+// A build output as Wine sees it.
+std::wstring WideWinePath(const std::string& path) { return Widen(WinePath(path)); }
 
-std::wstring RuntimeExe() { return WinePath(ORVANE_RUNTIME_EXE); }
+std::wstring RuntimeExe() { return WideWinePath(ORVANE_RUNTIME_EXE); }
 
-std::wstring FreshFolder() {
-    static int counter = 0;
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    std::wstring folder = std::wstring(temp) + L"orvane_e2e_" +
-                          std::to_wstring(GetCurrentProcessId()) + L"_" +
-                          std::to_wstring(++counter);
-    CreateDirectoryW(folder.c_str(), nullptr);
-    return folder;
-}
+std::wstring FreshFolder() { return FreshTempFolder(L"e2e"); }
 
 bool WriteBytes(const std::wstring& path, const Bytes& bytes) {
     HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
@@ -543,9 +529,9 @@ std::string SampleTrace() {
 const wchar_t* const kDevelopmentFileNames[] = {L"import.dat", L"code.dat", L"data.dat", L"rsrc.dat",
                                                 L"options.dat"};
 
-std::wstring SampleExe() { return WinePath(ORVANE_SAMPLE_EXE); }
+std::wstring SampleExe() { return WideWinePath(ORVANE_SAMPLE_EXE); }
 std::wstring SampleDevFile(const wchar_t* name) {
-    return WinePath(ORVANE_SAMPLE_DEV_DIR) + L"\\" + name;
+    return WideWinePath(ORVANE_SAMPLE_DEV_DIR) + L"\\" + name;
 }
 
 // The five blocks in file order: code, data, import, resource, options.
@@ -686,7 +672,7 @@ TEST_F(SampleModule, RunsAndWritesTheExpectedTrace) {
 TEST(SampleModuleImage, HoldsEveryRecordKindItsCodeNeeds) {
     Bytes exe, imageFile;
     ASSERT_TRUE(ReadBytes(SampleExe(), exe)) << "no stamped sample";
-    ASSERT_TRUE(ReadBytes(WinePath(ORVANE_SAMPLE_IMAGE), imageFile));
+    ASSERT_TRUE(ReadBytes(WideWinePath(ORVANE_SAMPLE_IMAGE), imageFile));
     Blocks b, fromFile;
     std::string why;
     ASSERT_TRUE(BlocksOfStampedExecutable(exe, b, why)) << why;
@@ -731,7 +717,7 @@ TEST(SampleModuleImage, HoldsEveryRecordKindItsCodeNeeds) {
         const size_t blockSize = r.type == 2 ? b.data.size() : b.code.size();
         EXPECT_LE(Get32(&b.code[r.site]), blockSize) << "type " << int(r.type) << ", site " << r.site;
     }
-    const auto map = ReadMap(ReadText(WinePath(ORVANE_SAMPLE_MAP)));
+    const auto map = ReadMap(ReadText(WideWinePath(ORVANE_SAMPLE_MAP)));
     auto only = [&](const std::string& symbol, char block) -> uint32_t {
         auto range = map.equal_range(symbol);
         EXPECT_NE(range.first, range.second) << symbol << " not in the map";

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "graphics/DrawingContext.h"
+#include "graphics/Graphics.h"
 #include "graphics/Picture.h"
 #include "graphics/PixMapRotate.h"
 #include "graphics/ShapePlotter.h"
@@ -19,6 +20,7 @@
 #include "graphics/Shapes2D.h"
 #include "graphics/Shapes2DAccessors.h"
 #include "objects/ObjectDefinition.h"
+#include "objects/ObjectHandle.h"
 #include "objects/RuntimeExceptionFoundation.h"
 #include "objects/RuntimeObjectFoundation.h"
 #include "orvane/exports.h"
@@ -29,29 +31,18 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 
-ClassRecord* ClassNamed(const char* name) {
-    StringHandle key(name);
-    return RuntimeLookupClass(key.Get());
-}
 
-ObjectHeader* New(const char* className) { return RuntimeNewObject(ClassNamed(className)); }
 
 Object2DObject* S(ObjectHeader* o) { return AsShape(o); }
 GroupObject* G(ObjectHeader* o) { return reinterpret_cast<GroupObject*>(o); }
 CurveShapeObject* C(ObjectHeader* o) { return reinterpret_cast<CurveShapeObject*>(o); }
 
-// Owns the creating reference of a shape.
-class Shape {
+// A new shape of the class; the handle owns the creating reference.
+class Shape : public ObjectHandle {
 public:
-    explicit Shape(const char* className) : o_(New(className)) {}
-    ~Shape() { RuntimeUnlockObject(o_); }
-    Shape(const Shape&) = delete;
-    Shape& operator=(const Shape&) = delete;
-    ObjectHeader* get() const { return o_; }
-    operator ObjectHeader*() const { return o_; }
-
-private:
-    ObjectHeader* o_;
+    explicit Shape(const char* className) : ObjectHandle(Adopt(NewObjectOf(className))) {}
+    ObjectHeader* get() const { return Get(); }
+    operator ObjectHeader*() const { return Get(); }
 };
 
 struct Raised {
@@ -393,7 +384,7 @@ TEST_F(ShapesTest, FigureAddsCurvesItOwns) {
 }
 
 TEST_F(ShapesTest, GroupThatHoldsItselfIsTransformedWithoutRecursingForever) {
-    ObjectHeader* g = New("Group2D");
+    ObjectHeader* g = NewObjectOf("Group2D");
     Shape a("RectShape");
     Group2DAppend(g, g);
     Group2DAppend(g, a);
@@ -705,23 +696,17 @@ TEST(PixMapRotateTest, SmallTurnsBlendAndUncoverWhite) {
 
 class TestPicture {
 public:
-    TestPicture(int32_t w, int32_t h) : picture_(newPicture(w, h, 32)) {
-        graphics_ = picture_ ? pictureGraphicsGetter(picture_, 0) : nullptr;
+    TestPicture(int32_t w, int32_t h) : picture_(ObjectHandle::Adopt(newPicture(w, h, 32))) {
+        if (picture_) graphics_ = ObjectHandle::Adopt(pictureGraphicsGetter(picture_.Get(), 0));
     }
-    ~TestPicture() {
-        RuntimeUnlockObject(graphics_);
-        RuntimeUnlockObject(picture_);
-    }
-    TestPicture(const TestPicture&) = delete;
-    TestPicture& operator=(const TestPicture&) = delete;
 
     void Draw(ObjectHeader* shape, int32_t dx = 0, int32_t dy = 0) {
-        RuntimeGraphicsDrawObjectXY(graphics_, shape, dx, dy);
+        RuntimeGraphicsDrawObjectXY(graphics_.Get(), shape, dx, dy);
         GdiFlush();
     }
     const PixelMap* Map() const {
         PixelMap* map = nullptr;
-        std::memcpy(&map, reinterpret_cast<uint8_t*>(picture_) + kPictureMapAt, 4);
+        std::memcpy(&map, reinterpret_cast<uint8_t*>(picture_.Get()) + kPictureMapAt, 4);
         return map;
     }
     uint32_t At(int32_t x, int32_t y) const { return Map()->pixels[y * Map()->width + x] & 0xFFFFFFu; }
@@ -730,14 +715,15 @@ public:
         for (int32_t i = 0; i < Map()->width * Map()->height; ++i) n += (Map()->pixels[i] & 0xFFFFFFu) == color;
         return n;
     }
-    ObjectHeader* graphics() const { return graphics_; }
-    ObjectHeader* picture() const { return picture_; }
+    ObjectHeader* graphics() const { return graphics_.Get(); }
+    ObjectHeader* picture() const { return picture_.Get(); }
     void Set(int32_t x, int32_t y, uint32_t color) { Map()->pixels[y * Map()->width + x] = color; }
-    void SetTransparent(int32_t value) { std::memcpy(reinterpret_cast<uint8_t*>(picture_) + kPictureTransparentAt, &value, 4); }
+    void SetTransparent(int32_t value) { std::memcpy(reinterpret_cast<uint8_t*>(picture_.Get()) + kPictureTransparentAt, &value, 4); }
 
 private:
-    ObjectHeader* picture_;
-    ObjectHeader* graphics_ = nullptr;
+    // The Graphics goes first: it was made after the picture.
+    ObjectHandle picture_;
+    ObjectHandle graphics_;
 };
 
 constexpr uint32_t kRed = 0xFF0000, kBlue = 0x0000FF, kWhite = 0xFFFFFF;
@@ -971,7 +957,7 @@ TEST_F(ShapesTest, TurnedTextIsDrawnThroughTheRotatedMask) {
 
 void BuildScene(ObjectHeader* group) {
     auto add = [&](const char* cls) {
-        ObjectHeader* o = New(cls);
+        ObjectHeader* o = NewObjectOf(cls);
         Group2DAppend(group, o);
         RuntimeUnlockObject(o);
         return o;
@@ -1397,7 +1383,7 @@ private:
 
 ObjectHeader* AddArc(ObjectHeader* group, double cx, double cy, double w, double h, double start, double sweep,
                      uint32_t colour, double borderWidth) {
-    ObjectHeader* o = New("ArcShape");
+    ObjectHeader* o = NewObjectOf("ArcShape");
     R(o)->width = w;
     R(o)->height = h;
     SetShapePosition(o, cx, cy);
@@ -1475,7 +1461,7 @@ void BuildArcMix(ObjectHeader* group, SceneRandom& rnd, int32_t count, int32_t w
         if (rnd.Chance(0.05)) doublePercentSetter(a, 84, 0);
         if (rnd.Chance(0.15)) {
             const char* kinds[] = {"RectShape", "OvalShape", "FigureShape", "StringShape"};
-            ObjectHeader* o = New(kinds[i % 4]);
+            ObjectHeader* o = NewObjectOf(kinds[i % 4]);
             if (ShapeTag(o) == kTagFigureShape) {
                 FigureShapeAddLine(o, float(rnd.Uniform(0, w)), float(rnd.Uniform(0, h)), float(rnd.Uniform(0, w)),
                                    float(rnd.Uniform(0, h)));

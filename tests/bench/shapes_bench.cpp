@@ -18,12 +18,13 @@
 #include <vector>
 
 #include "graphics/DrawingContext.h"
+#include "graphics/Graphics.h"
 #include "graphics/Picture.h"
 #include "graphics/ShapeOutlines.h"
 #include "graphics/ShapePlotter.h"
 #include "graphics/Shapes2D.h"
 #include "graphics/Shapes2DAccessors.h"
-#include "objects/intrinsicClass.h"
+#include "startup/intrinsicClass.h"
 #include "orvane/exports.h"
 #include "startup/RuntimeMain.h"
 #include "strings/string.h"
