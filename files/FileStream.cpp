@@ -1,7 +1,7 @@
 #include "files/FileStream.h"
 
 #include "files/Win32FileCalls.h"
-#include "startup/RuntimeMain.h"
+#include "startup/ProcessState.h"
 #include "strings/dump.h"
 #include "strings/utility.h"
 
@@ -19,9 +19,9 @@ void FileStream::operator delete(void* block) { RuntimeMemFree(block); }
 bool FileStream::Read(void* buffer, int32_t count, int32_t* bytesRead) {
     DWORD got = 0;
     BOOL ok = FALSE;
-    if (file_ != INVALID_HANDLE_VALUE && count > 0) {
+    if (file_.IsValid() && count > 0) {
         CriticalSectionLock lock(gStreamLock);
-        ok = ReadFile(file_, buffer, DWORD(count), &got, nullptr);
+        ok = ReadFile(file_.Get(), buffer, DWORD(count), &got, nullptr);
     }
     if (!ok) got = 0;
     if (bytesRead) *bytesRead = int32_t(got);
@@ -29,48 +29,46 @@ bool FileStream::Read(void* buffer, int32_t count, int32_t* bytesRead) {
 }
 
 bool FileStream::Write(const void* buffer, int32_t count) {
-    if (file_ == INVALID_HANDLE_VALUE || count <= 0) return count == 0;
+    if (!file_.IsValid() || count <= 0) return count == 0;
     DWORD written = 0;
     CriticalSectionLock lock(gStreamLock);
-    return WriteFile(file_, buffer, DWORD(count), &written, nullptr) && written == DWORD(count);
+    return WriteFile(file_.Get(), buffer, DWORD(count), &written, nullptr) && written == DWORD(count);
 }
 
 void FileStream::Close() {
-    if (file_ == INVALID_HANDLE_VALUE) return;
-    CloseHandle(file_);
-    file_ = INVALID_HANDLE_VALUE;
+    file_.Reset();
 }
 
 bool FileStream::AtEnd() {
-    if (file_ == INVALID_HANDLE_VALUE) return true;
+    if (!file_.IsValid()) return true;
     return Position() >= Length();
 }
 
 bool FileStream::SetPosition(int64_t position) {
-    if (file_ == INVALID_HANDLE_VALUE) return false;
+    if (!file_.IsValid()) return false;
     LARGE_INTEGER to;
     to.QuadPart = position;
-    return SetFilePointerEx(file_, to, nullptr, FILE_BEGIN) != FALSE;
+    return SetFilePointerEx(file_.Get(), to, nullptr, FILE_BEGIN) != FALSE;
 }
 
 int64_t FileStream::Length() {
     LARGE_INTEGER size;
-    if (file_ == INVALID_HANDLE_VALUE || !GetFileSizeEx(file_, &size)) return 0;
+    if (!file_.IsValid() || !GetFileSizeEx(file_.Get(), &size)) return 0;
     return size.QuadPart;
 }
 
 bool FileStream::SetLength(int64_t length) {
     int64_t at = Position();
-    if (!SetPosition(length) || !SetEndOfFile(file_)) return false;
+    if (!SetPosition(length) || !SetEndOfFile(file_.Get())) return false;
     return SetPosition(at < length ? at : length);
 }
 
 int64_t FileStream::Position() {
-    if (file_ == INVALID_HANDLE_VALUE) return 0;
+    if (!file_.IsValid()) return 0;
     LARGE_INTEGER zero, at;
     zero.QuadPart = 0;
-    if (!SetFilePointerEx(file_, zero, &at, FILE_CURRENT)) return 0;
+    if (!SetFilePointerEx(file_.Get(), zero, &at, FILE_CURRENT)) return 0;
     return at.QuadPart;
 }
 
-bool FileStream::Flush() { return file_ != INVALID_HANDLE_VALUE && FlushFileBuffers(file_); }
+bool FileStream::Flush() { return file_.IsValid() && FlushFileBuffers(file_.Get()); }

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "startup/Win32Owners.h"
 #include "strings/string.h"
 
 class FileStream {
@@ -40,6 +41,6 @@ public:
     static void operator delete(void* block);
 
 private:
-    HANDLE file_;
+    KernelHandle file_;
     bool readFailed_ = false;
 };

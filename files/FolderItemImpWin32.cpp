@@ -7,8 +7,8 @@
 #include "files/FolderPath.h"
 #include "files/Win32FileCalls.h"
 #include "orvane/exports.h"
+#include "startup/SystemVersion.h"
 #include "strings/dump.h"
-#include "ui/win32windows.h"
 
 namespace {
 constexpr int32_t kShortcutPathBuffer = 1024;
@@ -19,48 +19,16 @@ const IID kShellLinkA = {0x000214EE, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x
 const IID kShellLinkW = {0x000214F9, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 const IID kPersistFile = {0x0000010B, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 
-// COM initialised on this thread for the life of the object.
-class ComApartment {
-public:
-    ComApartment() : hr_(CoInitialize(nullptr)) {}
-    ~ComApartment() {
-        if (SUCCEEDED(hr_)) CoUninitialize();
-    }
-    ComApartment(const ComApartment&) = delete;
-    ComApartment& operator=(const ComApartment&) = delete;
-
-private:
-    HRESULT hr_;
-};
-
-// One reference to a COM interface.
-template <typename T>
-class ComRef {
-public:
-    ComRef() = default;
-    ~ComRef() {
-        if (p_) p_->Release();
-    }
-    ComRef(const ComRef&) = delete;
-    ComRef& operator=(const ComRef&) = delete;
-    T* operator->() const { return p_; }
-    T* Get() const { return p_; }
-    void** Out() { return reinterpret_cast<void**>(&p_); }
-
-private:
-    T* p_ = nullptr;
-};
-
 StringHandle Text(const char* bytes) { return PathFromBytes(bytes, int32_t(lstrlenA(bytes))); }
 
 // Loads the path as a shell link and reads its target; nil when any step fails.
 template <typename Link, typename Char>
 StringHandle LinkTarget(const IID& linkInterface, const StringHandle& path,
                         StringHandle (*toPath)(const Char*, int32_t)) {
-    ComRef<Link> link;
+    ComPtr<Link> link;
     if (FAILED(CoCreateInstance(kShellLinkClass, nullptr, CLSCTX_INPROC_SERVER, linkInterface, link.Out())))
         return StringHandle();
-    ComRef<IPersistFile> file;
+    ComPtr<IPersistFile> file;
     if (FAILED(link->QueryInterface(kPersistFile, file.Out()))) return StringHandle();
     StringHandle wide = PathToUtf16(path);
     if (FAILED(file->Load(WidePointer(wide), 0))) return StringHandle();
@@ -121,7 +89,7 @@ bool FolderItemImpWin32::Exists() {
 }
 
 bool FolderItemImpWin32::Alias() {
-    ComApartment com;
+    ComInitialization com;
     return !ShortcutTarget().IsEmpty();
 }
 
@@ -167,7 +135,7 @@ StringHandle FolderItemImpWin32::ShortcutTarget() const {
 FolderItemImp* FolderItemImpWin32::ResolveShortcut() {
     StringHandle target;
     {
-        ComApartment com;
+        ComInitialization com;
         target = ShortcutTarget();
     }
     if (target.IsEmpty()) return Copy();

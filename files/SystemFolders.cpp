@@ -5,29 +5,9 @@
 
 #include "files/FolderPath.h"
 #include "files/Win32FileCalls.h"
-#include "ui/win32windows.h"
+#include "startup/SystemVersion.h"
 
 namespace {
-// An item list of the shell, freed with the shell's allocator.
-class ShellItemList {
-public:
-    ShellItemList() = default;
-    ~ShellItemList() {
-        if (!list_) return;
-        IMalloc* shellMalloc = nullptr;
-        if (SUCCEEDED(SHGetMalloc(&shellMalloc)) && shellMalloc) {
-            shellMalloc->Free(list_);
-            shellMalloc->Release();
-        }
-    }
-    ShellItemList(const ShellItemList&) = delete;
-    ShellItemList& operator=(const ShellItemList&) = delete;
-    LPITEMIDLIST* Out() { return &list_; }
-    LPCITEMIDLIST Get() const { return list_; }
-
-private:
-    LPITEMIDLIST list_ = nullptr;
-};
 
 template <typename Call>
 StringHandle WideOrAnsiPath(Call wideCall, UINT (*ansiCall)(char*, UINT)) {

@@ -1,6 +1,6 @@
 #include "files/Win32FileCalls.h"
 
-#include "ui/win32windows.h"
+#include "startup/SystemVersion.h"
 
 namespace {
 constexpr DWORD kLongPathBuffer = 1024;

@@ -7,22 +7,8 @@
 
 #include <cstdint>
 
+#include "startup/Win32Owners.h"
 #include "strings/string.h"
-
-// Owns a search handle of FindFirstFile.
-class FindHandle {
-public:
-    explicit FindHandle(HANDLE h) : h_(h) {}
-    ~FindHandle() {
-        if (h_ != INVALID_HANDLE_VALUE) FindClose(h_);
-    }
-    FindHandle(const FindHandle&) = delete;
-    FindHandle& operator=(const FindHandle&) = delete;
-    bool IsValid() const { return h_ != INVALID_HANDLE_VALUE; }
-
-private:
-    HANDLE h_;
-};
 
 // The path as NUL-terminated UTF-16 (a static empty text for nil).
 StringHandle PathToUtf16(const StringHandle& path);

@@ -20,7 +20,7 @@ FolderItemImp*& ImpOf(ObjectHeader* item) { return reinterpret_cast<FolderItemOb
 // the item has none.
 FolderItemImp* EntryImp(ObjectHeader* entry) {
     if (!entry || !ImpOf(entry)) {
-        RUNTIME_REPORT(__LINE__, "entry->mImp", nullptr);
+        RUNTIME_CHECK_FAILED("entry->mImp");
         return nullptr;
     }
     return ImpOf(entry);
@@ -155,7 +155,7 @@ extern "C" ObjectHeader* __cdecl folderFindFolder(ObjectHeader*, int32_t code) {
 
 extern "C" int32_t __cdecl FolderItemGetLastError(ObjectHeader* obj, int32_t) {
     if (!obj || !ImpOf(obj)) {
-        RUNTIME_REPORT(__LINE__, "obj->mImp", nullptr);
+        RUNTIME_CHECK_FAILED("obj->mImp");
         return 0;
     }
     return ImpOf(obj)->LastError();

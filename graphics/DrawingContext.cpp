@@ -1,9 +1,14 @@
-// Drawing contexts: the current-context rule, state, and the shape primitives.
+// Drawing contexts: the current-context rule, state, the shape primitives,
+// text and pixel copies.
+#include "graphics/DrawingContext.h"
+
 #include <cmath>
 #include <new>
+#include <utility>
 
 #include "graphics/DrawingContextState.h"
 #include "graphics/FontCache.h"
+#include "startup/AssertionReport.h"
 #include "strings/string.h"
 #include "strings/utility.h"
 
@@ -29,6 +34,13 @@ public:
     CurrentContextGuard& operator=(const CurrentContextGuard&) = delete;
 };
 
+// Text needs a surface; without one it is an internal error.
+bool TextSurface(DrawingContext* dc) {
+    bool ok = dc && dc->kind != kSurfaceNone;
+    RUNTIME_ASSERT(ok && "text on a Graphics without a surface");
+    return ok;
+}
+
 void ReleaseCurrent() {
     DrawingContext* dc = gCurrent;
     gCurrent = nullptr;
@@ -36,12 +48,9 @@ void ReleaseCurrent() {
     SelectClipRgn(dc->dc, dc->savedClip.Get());  // nil gives the whole surface back
     dc->savedClip.Reset();
     SelectObject(dc->dc, GetStockObject(SYSTEM_FONT));
-    if (dc->kind == kSurfacePixelMap) {
-        if (dc->previousBitmap) SelectObject(dc->dc, dc->previousBitmap);
-        DeleteDC(dc->dc);
-    }
+    dc->surfaceBitmap.Reset();  // before its device context goes
+    dc->memoryDC.Reset();
     dc->dc = nullptr;
-    dc->previousBitmap = nullptr;
 }
 
 void ApplyClip(DrawingContext* dc) {
@@ -108,12 +117,12 @@ HDC DrawingContextMakeCurrent(DrawingContext* dc) {
     if (dc->kind != kSurfacePixelMap || !dc->map || !dc->map->bitmap) return nullptr;  // panes: with the windows
     HDC hdc = CreateCompatibleDC(nullptr);
     if (!hdc) return nullptr;
-    dc->previousBitmap = SelectObject(hdc, dc->map->bitmap);
+    dc->memoryDC.Reset(hdc);
+    dc->surfaceBitmap = SelectedObject(hdc, dc->map->bitmap);
     dc->dc = hdc;
     gCurrent = dc;
-    HRGN saved = CreateRectRgn(0, 0, 0, 0);
-    if (GetClipRgn(hdc, saved) == 1) dc->savedClip.Reset(saved);
-    else DeleteObject(saved);
+    GdiHandle<HRGN> saved(CreateRectRgn(0, 0, 0, 0));
+    if (GetClipRgn(hdc, saved.Get()) == 1) dc->savedClip = std::move(saved);
     SetBkMode(hdc, TRANSPARENT);
     DrawingContextEnsureFont(dc);
     if (dc->font) SelectObject(hdc, dc->font);
@@ -252,6 +261,107 @@ void DrawingContextFrameEllipse(DrawingContext* dc, int32_t left, int32_t top, i
     SelectedObject p(hdc, pen.Get()), b(hdc, GetStockObject(NULL_BRUSH));
     Ellipse(hdc, DeviceX(dc, left), DeviceY(dc, top), DeviceX(dc, right), DeviceY(dc, bottom));
     dc->drawnOn = true;
+}
+
+// ---- Text for the renderer --------------------------------------------------------------
+
+void DrawingContextTextAt(DrawingContext* dc, StringValue* text, int32_t x, int32_t y, const RECT* clip) {
+    if (!TextSurface(dc)) return;
+    HDC hdc = DrawingContextMakeCurrent(dc);
+    if (!hdc || !text) return;
+    DrawingContextEnsureFont(dc);
+    WideText w(text);
+    COLORREF previous = SetTextColor(hdc, ColourRef(dc->fore));
+    UINT align = SetTextAlign(hdc, TA_BASELINE | TA_LEFT);
+    int32_t px = DeviceX(dc, x), py = DeviceY(dc, y);
+    if (clip) ExtTextOutW(hdc, px, py, ETO_CLIPPED, clip, w.units, UINT(w.count), nullptr);
+    else TextOutW(hdc, px, py, w.units, w.count);
+    SetTextAlign(hdc, align);
+    SetTextColor(hdc, previous);
+    dc->drawnOn = true;
+}
+
+int32_t DrawingContextStringWidth(DrawingContext* dc, StringValue* text) {
+    if (!TextSurface(dc)) return 0;
+    HDC hdc = DrawingContextMakeCurrent(dc);
+    if (!hdc || !text) return 0;
+    DrawingContextEnsureFont(dc);
+    WideText w(text);
+    SIZE size{0, 0};
+    GetTextExtentPoint32W(hdc, w.units, w.count, &size);
+    return size.cx;
+}
+
+int32_t DrawingContextAscent(DrawingContext* dc) {
+    if (!TextSurface(dc)) return 0;
+    const TEXTMETRICW* m = DrawingContextMetrics(dc);
+    return m ? m->tmAscent : 0;
+}
+
+int32_t DrawingContextTextHeight(DrawingContext* dc) {
+    if (!TextSurface(dc)) return 0;
+    const TEXTMETRICW* m = DrawingContextMetrics(dc);
+    return m ? m->tmHeight : 0;
+}
+
+// ---- Copies -----------------------------------------------------------------------------
+
+void DrawingContextCopyPixels(DrawingContext* dc, const PixelMap& src, const PixelMap* mask, int32_t sx, int32_t sy,
+                              int32_t sw, int32_t sh, int32_t dx, int32_t dy, int32_t dw, int32_t dh) {
+    HDC hdc = DrawingContextMakeCurrent(dc);
+    if (!hdc || !src.bitmap || dw < 1 || dh < 1 || sw < 1 || sh < 1) return;
+    dx = DeviceX(dc, dx);
+    dy = DeviceY(dc, dy);
+    bool same = dc->map == &src;
+    MemoryDC source;
+    HDC from = same ? hdc : source.Get();
+    SelectedObject selected(same ? nullptr : from, src.bitmap);
+    SetStretchBltMode(hdc, COLORONCOLOR);
+    if (!mask || !mask->bitmap) {
+        StretchBlt(hdc, dx, dy, dw, dh, from, sx, sy, sw, sh, SRCCOPY);
+        dc->drawnOn = true;
+        return;
+    }
+    // Through the mask: white is transparent, black opaque, grey in between.
+    PixelMap* image = PixelMapCreate(dw, dh, 32);
+    PixelMap* alpha = PixelMapCreate(dw, dh, 32);
+    PixelMap* under = PixelMapCreate(dw, dh, 32);
+    if (image->pixels && alpha->pixels && under->pixels) {
+        MemoryDC work;
+        {
+            SelectedObject s(work.Get(), image->bitmap);
+            SetStretchBltMode(work.Get(), COLORONCOLOR);
+            StretchBlt(work.Get(), 0, 0, dw, dh, from, sx, sy, sw, sh, SRCCOPY);
+        }
+        {
+            MemoryDC maskDC;
+            SelectedObject m(maskDC.Get(), mask->bitmap);
+            SelectedObject s(work.Get(), alpha->bitmap);
+            SetStretchBltMode(work.Get(), COLORONCOLOR);
+            StretchBlt(work.Get(), 0, 0, dw, dh, maskDC.Get(), sx, sy, sw, sh, SRCCOPY);
+        }
+        {
+            SelectedObject s(work.Get(), under->bitmap);
+            BitBlt(work.Get(), 0, 0, dw, dh, hdc, dx, dy, SRCCOPY);
+        }
+        GdiFlush();
+        for (int64_t i = 0, n = int64_t(dw) * dh; i < n; ++i) {
+            uint32_t m = alpha->pixels[i];
+            uint32_t a = 255 - (((m >> 16 & 0xFF) + (m >> 8 & 0xFF) + (m & 0xFF)) / 3);
+            uint32_t s = image->pixels[i], d = under->pixels[i], out = 0;
+            for (int shift = 0; shift <= 16; shift += 8) {
+                uint32_t c = ((s >> shift & 0xFF) * a + (d >> shift & 0xFF) * (255 - a) + 127) / 255;
+                out |= c << shift;
+            }
+            under->pixels[i] = out;
+        }
+        SelectedObject s(work.Get(), under->bitmap);
+        BitBlt(hdc, dx, dy, dw, dh, work.Get(), 0, 0, SRCCOPY);
+        dc->drawnOn = true;
+    }
+    PixelMapFree(image);
+    PixelMapFree(alpha);
+    PixelMapFree(under);
 }
 
 // ---- Text conversion -------------------------------------------------------------------

@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "graphics/DrawingContext.h"
-#include "graphics/GdiHandles.h"
+#include "startup/Win32Owners.h"
 
 // Surfaces: a picture's pixel map now; panes arrive with the windows.
 enum SurfaceKind : uint8_t { kSurfaceNone = 0, kSurfacePixelMap = 1, kSurfacePane = 2 };
@@ -26,7 +26,8 @@ struct DrawingContext {
     PixelMap* map = nullptr;
     bool ownsSurface = false;
     HDC dc = nullptr;            // while current
-    HGDIOBJ previousBitmap = nullptr;  // of the pixel map's memory device context
+    CreatedDC memoryDC;          // a pixel map's device context while current
+    SelectedObject surfaceBitmap;  // the pixel map selected into it
     GdiHandle<HRGN> savedClip;   // the device context's own clip when it became current
     HFONT font = nullptr;        // from the font cache
     int32_t horizontalResolution = 72, verticalResolution = 72;

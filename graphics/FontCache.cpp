@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "startup/RuntimeMain.h"
+#include "startup/ProcessState.h"
 #include "strings/string.h"
 #include "strings/utility.h"
 

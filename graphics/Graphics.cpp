@@ -3,6 +3,7 @@
 
 #include "graphics/DrawingContextState.h"
 #include "graphics/FontCache.h"
+#include "graphics/ShapePlotter.h"
 #include "objects/ObjectDefinition.h"
 #include "orvane/exports.h"
 #include "startup/AssertionReport.h"
@@ -118,47 +119,6 @@ void GraphicsPolygon(DrawingContext* dc, const IntegerArrayView& a, bool fill) {
     }
     dc->drawnOn = true;
     PoolFree(pts, int32_t(sizeof(POINT)) * (n + 1));
-}
-
-// ---- Text for the renderer --------------------------------------------------------------
-
-void DrawingContextTextAt(DrawingContext* dc, StringValue* text, int32_t x, int32_t y, const RECT* clip) {
-    if (!TextSurface(dc)) return;
-    HDC hdc = DrawingContextMakeCurrent(dc);
-    if (!hdc || !text) return;
-    DrawingContextEnsureFont(dc);
-    WideText w(text);
-    COLORREF previous = SetTextColor(hdc, ColourRef(dc->fore));
-    UINT align = SetTextAlign(hdc, TA_BASELINE | TA_LEFT);
-    int32_t px = DeviceX(dc, x), py = DeviceY(dc, y);
-    if (clip) ExtTextOutW(hdc, px, py, ETO_CLIPPED, clip, w.units, UINT(w.count), nullptr);
-    else TextOutW(hdc, px, py, w.units, w.count);
-    SetTextAlign(hdc, align);
-    SetTextColor(hdc, previous);
-    dc->drawnOn = true;
-}
-
-int32_t DrawingContextStringWidth(DrawingContext* dc, StringValue* text) {
-    if (!TextSurface(dc)) return 0;
-    HDC hdc = DrawingContextMakeCurrent(dc);
-    if (!hdc || !text) return 0;
-    DrawingContextEnsureFont(dc);
-    WideText w(text);
-    SIZE size{0, 0};
-    GetTextExtentPoint32W(hdc, w.units, w.count, &size);
-    return size.cx;
-}
-
-int32_t DrawingContextAscent(DrawingContext* dc) {
-    if (!TextSurface(dc)) return 0;
-    const TEXTMETRICW* m = DrawingContextMetrics(dc);
-    return m ? m->tmAscent : 0;
-}
-
-int32_t DrawingContextTextHeight(DrawingContext* dc) {
-    if (!TextSurface(dc)) return 0;
-    const TEXTMETRICW* m = DrawingContextMetrics(dc);
-    return m ? m->tmHeight : 0;
 }
 
 // ---- Entry points -----------------------------------------------------------------------------
@@ -299,8 +259,14 @@ void __cdecl RuntimeGraphicsDrawString(ObjectHeader* g, StringValue* text, int32
     dc->drawnOn = true;
 }
 
+void __cdecl RuntimeGraphicsDrawObjectXY(ObjectHeader* g, ObjectHeader* object, int32_t deltaX, int32_t deltaY) {
+    if (!g) return;
+    DrawShapeTree(ContextOf(g), object, deltaX, deltaY);
+}
+
+// The entry points check the surface themselves, so a report names this unit.
 int32_t __cdecl RuntimeGraphicsStringWidth(ObjectHeader* g, StringValue* text) {
-    return g ? DrawingContextStringWidth(ContextOf(g), text) : 0;
+    return g && TextSurface(ContextOf(g)) ? DrawingContextStringWidth(ContextOf(g), text) : 0;
 }
 
 int32_t __cdecl RuntimeGraphicsStringHeight(ObjectHeader* g, StringValue* text, int32_t wrapWidth) {
@@ -315,8 +281,12 @@ int32_t __cdecl RuntimeGraphicsStringHeight(ObjectHeader* g, StringValue* text, 
     return r.bottom - r.top;
 }
 
-int32_t __cdecl RuntimeGraphicsTextHeight(ObjectHeader* g) { return g ? DrawingContextTextHeight(ContextOf(g)) : 0; }
-int32_t __cdecl RuntimeGraphicsTextAscent(ObjectHeader* g) { return g ? DrawingContextAscent(ContextOf(g)) : 0; }
+int32_t __cdecl RuntimeGraphicsTextHeight(ObjectHeader* g) {
+    return g && TextSurface(ContextOf(g)) ? DrawingContextTextHeight(ContextOf(g)) : 0;
+}
+int32_t __cdecl RuntimeGraphicsTextAscent(ObjectHeader* g) {
+    return g && TextSurface(ContextOf(g)) ? DrawingContextAscent(ContextOf(g)) : 0;
+}
 
 void __cdecl graphicsDrawStopIcon(ObjectHeader* g, int32_t x, int32_t y) { Icon(g, x, y, IDI_HAND); }
 void __cdecl graphicsDrawNoteIcon(ObjectHeader* g, int32_t x, int32_t y) { Icon(g, x, y, IDI_ASTERISK); }

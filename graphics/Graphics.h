@@ -1,5 +1,9 @@
 // The Graphics class: a drawing surface with a colour, pen and font, over a
 // drawing context. The entry points are declared in orvane/exports.h.
+// Unit group "drawing classes" (Graphics, Picture, Shapes2D, ShapePlotter):
+// its units use each other on purpose, since a Graphics draws pictures and
+// shapes, a picture has a Graphics and may hold shapes, and a pixmap shape
+// shows a picture. Below them: ShapeOutlines, DrawingContext, PixelMap, FontCache.
 #pragma once
 
 #include <cstdint>
@@ -19,6 +23,8 @@ constexpr int32_t kGraphicsInstanceSize = 44;
 ObjectDefinition* GraphicsDefinition();
 // A new Graphics object owning dc (one reference), or nil.
 ObjectHeader* NewGraphicsObject(DrawingContext* dc);
+// The context of a Graphics object; nil for nil or a closed object.
+DrawingContext* GraphicsDrawingContext(ObjectHeader* graphics);
 
 // The elements of an integer array: values[0] is element 0.
 struct IntegerArrayView {

@@ -1,5 +1,9 @@
 // The Picture class: an off-screen pixel map (or a vector picture holding a
 // Group2D), and the copy of pictures onto a Graphics.
+// Unit group "drawing classes" (Graphics, Picture, Shapes2D, ShapePlotter):
+// its units use each other on purpose, since a Graphics draws pictures and
+// shapes, a picture has a Graphics and may hold shapes, and a pixmap shape
+// shows a picture. Below them: ShapeOutlines, DrawingContext, PixelMap, FontCache.
 #pragma once
 
 #include <cstdint>

@@ -317,20 +317,6 @@ ObjectHeader* GroupMember(ObjectHeader* group, int32_t index) {
     return index >= 0 && index < g->count ? g->members[index] : nullptr;
 }
 
-void CurvePointAt(const CurveShapeObject* c, double t, double* x, double* y) {
-    double u = 1 - t;
-    double x0 = c->base.x, y0 = c->base.y, x1 = c->x2, y1 = c->y2;
-    if (c->order == 2) {
-        double a = u * u * u, b = 3 * u * u * t, d = 3 * u * t * t, e = t * t * t;
-        *x = a * x0 + b * c->control[0][0] + d * c->control[1][0] + e * x1;
-        *y = a * y0 + b * c->control[0][1] + d * c->control[1][1] + e * y1;
-    } else {
-        double a = u * u, b = 2 * u * t, e = t * t;
-        *x = a * x0 + b * c->control[0][0] + e * x1;
-        *y = a * y0 + b * c->control[0][1] + e * y1;
-    }
-}
-
 // ---- Initializers and finalizers ---------------------------------------------------------------
 
 extern "C" void __cdecl Object2DInit(ObjectHeader* self) {

@@ -2,6 +2,10 @@
 // reads and writes, the type tags, the initializers and finalizers, the
 // transform setter, group storage and the hit test.
 // The entry points themselves are declared in orvane/exports.h.
+// Unit group "drawing classes" (Graphics, Picture, Shapes2D, ShapePlotter):
+// its units use each other on purpose, since a Graphics draws pictures and
+// shapes, a picture has a Graphics and may hold shapes, and a pixmap shape
+// shows a picture. Below them: ShapeOutlines, DrawingContext, PixelMap, FontCache.
 #pragma once
 
 #include <cstddef>
@@ -203,8 +207,6 @@ void __cdecl Group2DFini(ObjectHeader* self);
 void SetShapePosition(ObjectHeader* shape, double x, double y);
 // Member i of a group or figure (borrowed), nil outside the count.
 ObjectHeader* GroupMember(ObjectHeader* group, int32_t index);
-// Bezier point of a quadratic (order 1) or cubic (order 2) curve at t.
-void CurvePointAt(const CurveShapeObject* curve, double t, double* x, double* y);
 
 // Nested groups are followed this deep by the transform setter and the renderer.
 constexpr int32_t kShapeNestingBudget = 128;

@@ -10,20 +10,22 @@
 #include <new>
 #include <vector>
 
+#include "loader/ExecutableLayout.h"
 #include "loader/ResourceManager.h"
 #include "loader/relocentry.h"
+#include "orvane/image.h"
 #include "startup/AssertionReport.h"
-#include "startup/RuntimeMain.h"
+#include "startup/ProcessState.h"
 #include "startup/ShutdownList.h"
+#include "startup/SystemVersion.h"
+#include "startup/Win32Owners.h"
 #include "strings/utility.h"
 #include "ui/MessageDialog.h"
-#include "ui/win32windows.h"
 
 namespace {
 
 constexpr WORD kLocatorId = 101;
 constexpr uint32_t kNameBufferSize = 256;
-constexpr uint32_t kLiteralRecordSize = 20;  // the StringValue fields before the length byte
 
 uint8_t* gCodeBase = nullptr;
 uint8_t* gDataBase = nullptr;
@@ -81,6 +83,22 @@ StringHandle LiteralOutsideDataMessage(uint32_t offset) {
         "The application could not be loaded because its link records are damaged: "
         "the string literal at data offset ",
         offset, " lies outside the data block.");
+}
+
+StringHandle OperandOutsideBlockMessage(uint8_t type, uint32_t operand, uint32_t site) {
+    const char* block = type == kImportData ? "data" : "code";
+    char text[224];
+    std::snprintf(text, sizeof text,
+                  "The application could not be loaded because its link records are damaged: "
+                  "the %s offset %u at code offset %u lies outside the %s block.",
+                  block, static_cast<unsigned>(operand), static_cast<unsigned>(site), block);
+    return StringHandle(text);
+}
+
+StringHandle NotExportedMessage(const char* name) {
+    return Text("The application could not be loaded because the runtime does not export the "
+                "function ",
+                name, ".");
 }
 
 StringHandle DamagedImageMessage() {
@@ -271,7 +289,7 @@ bool LinkImports(const ModuleImage& image, const uint8_t* block, uint32_t length
         uint8_t type;
         in.U8(type);
         switch (type) {
-            case 1: {
+            case kImportEntryPoint: {
                 uint8_t mode;
                 uint32_t first;
                 if (!in.U8(mode) || !in.U32(first) || !in.Name(name)) {
@@ -281,26 +299,38 @@ bool LinkImports(const ModuleImage& image, const uint8_t* block, uint32_t length
                 if (!CollectChain(image, first, sites, error)) return false;
                 void* entry = ExportFindForLink(name);
                 if (!entry) {
+                    // Cancel ends the process here; after OK the module must not
+                    // run, since its calls through this chain would jump into
+                    // the chain's links.
                     StringHandle message = Text("Function '", name, "' was not exported");
-                    RUNTIME_REPORT(206, "foundFunction", message.Text());
-                    break;  // the chain stays as it is
+                    RUNTIME_FIXED_REPORT_WITH(kReportNotExported, message.Text());
+                    error = NotExportedMessage(name);
+                    return false;
                 }
-                if (mode == 1)
+                if (mode == kImportModeCall)
                     PatchDisplacements(image, sites, entry);
                 else
                     PatchAbsolute(image, sites, entry);
                 break;
             }
-            case 2:
-            case 3: {
+            case kImportData:
+            case kImportCode: {
                 uint32_t site;
                 if (!ReadSite(in, image, start, site, error)) return false;
-                const uint8_t* base = type == 2 ? image.data : image.code;
+                const uint8_t* base = type == kImportData ? image.data : image.code;
+                const uint32_t size = type == kImportData ? image.dataSize : image.codeSize;
                 uint8_t* p = image.code + site;
-                Put32(p, Get32(p) + Address(base));
+                // The offset may point just past the end of its block: compiled
+                // code may hold an end pointer.
+                const uint32_t operand = Get32(p);
+                if (operand > size) {
+                    error = OperandOutsideBlockMessage(type, operand, site);
+                    return false;
+                }
+                Put32(p, operand + Address(base));
                 break;
             }
-            case 4: {
+            case kImportLibrary: {
                 uint32_t first;
                 if (!in.U32(first) || !in.Name(name) || !in.Name(library)) {
                     error = CutOffRecordMessage(start);
@@ -323,19 +353,20 @@ bool LinkImports(const ModuleImage& image, const uint8_t* block, uint32_t length
                 PatchDisplacements(image, sites, reinterpret_cast<const void*>(routine));
                 break;
             }
-            case 5: {
+            case kImportLiteral: {
                 uint32_t site;
                 if (!ReadSite(in, image, start, site, error)) return false;
                 uint8_t* p = image.code + site;
                 const uint32_t v = Get32(p);
                 // The record and its length byte; the text pointer points at the latter.
-                if (v > image.dataSize || image.dataSize - v < kLiteralRecordSize + 1) {
+                if (v > image.dataSize || image.dataSize - v < kLiteralHeaderSize) {
                     error = LiteralOutsideDataMessage(v);
                     return false;
                 }
                 uint8_t* literal = image.data + v;
                 Put32(p, Address(literal));
-                if (Get32(literal + 4) == 0) Put32(literal + 4, Address(literal + kLiteralRecordSize));
+                if (Get32(literal + kLiteralTextAt) == 0)
+                    Put32(literal + kLiteralTextAt, Address(literal + kLiteralLengthByteAt));
                 break;
             }
             default:
@@ -351,7 +382,7 @@ void ParseOptions(const uint8_t* block, uint32_t length) {
         uint8_t kind;
         in.U8(kind);
         if (kind != 0) {
-            RUNTIME_REPORT(379, "0", nullptr);
+            RUNTIME_FIXED_REPORT(kReportOptionKind);
             continue;
         }
         uint32_t n;
@@ -465,18 +496,14 @@ HANDLE OpenOwnExecutable() {
 
 // Reads one development file whole into a new buffer (executable memory for code).
 bool ReadWholeFile(const char* name, bool code, uint8_t*& buffer, uint32_t& size) {
-    HANDLE file = CreateFileA(name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
+    KernelHandle file(CreateFileA(name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.IsValid()) return false;
     uint64_t length = 0;
-    bool ok = FileSize(file, length) && length <= 0x7FFFFFFFu;
-    if (ok) {
-        size = uint32_t(length);
-        buffer = code ? NewCodeBuffer(size) : NewHeapBuffer(size);
-        ok = buffer && ReadExactly(file, buffer, size);
-    }
-    CloseHandle(file);
-    return ok;
+    if (!FileSize(file.Get(), length) || length > 0x7FFFFFFFu) return false;
+    size = uint32_t(length);
+    buffer = code ? NewCodeBuffer(size) : NewHeapBuffer(size);
+    return buffer && ReadExactly(file.Get(), buffer, size);
 }
 
 bool FindLocator(uint32_t& imageOffset, uint32_t& mediaOffset) {
@@ -554,6 +581,17 @@ bool ReadImageBlocks(void* handle, uint32_t imageOffset, ModuleBlocks& blocks,
     return ok;
 }
 
+bool ReadAppendedImage(void* file, uint32_t imageOffset, ModuleBlocks& blocks,
+                       StringHandle& error) {
+    uint64_t ownEnd = 0;
+    if (!ExecutableOwnBytesEnd(file, ownEnd) || imageOffset < ownEnd) {
+        blocks = ModuleBlocks();
+        error = DamagedImageMessage();
+        return false;
+    }
+    return ReadImageBlocks(file, imageOffset, blocks, error);
+}
+
 bool ReadDevelopmentBlocks(ModuleBlocks& blocks, StringHandle& error) {
     blocks = ModuleBlocks();
     struct Target {
@@ -607,13 +645,12 @@ bool LoadAndRunModule() {
     StringHandle error;
     bool read;
     if (imageOffset != 0) {
-        HANDLE file = OpenOwnExecutable();
-        if (file == INVALID_HANDLE_VALUE) {
-            RUNTIME_REPORT(540, "0", nullptr);
+        KernelHandle file(OpenOwnExecutable());
+        if (!file.IsValid()) {
+            RUNTIME_FIXED_REPORT(kReportOwnExecutable);
             return false;
         }
-        read = ReadImageBlocks(file, imageOffset, blocks, error);
-        CloseHandle(file);
+        read = ReadAppendedImage(file.Get(), imageOffset, blocks, error);
     } else {
         read = ReadDevelopmentBlocks(blocks, error);
     }

@@ -20,7 +20,8 @@ uint8_t* DataBase();
 
 // Links the import block against image. On failure error holds the message.
 // Nothing outside the code and data blocks is ever written; a damaged record
-// fails the link before any of its sites is touched.
+// fails the link before any of its sites is touched. A name the runtime does
+// not export is reported (line 206, "foundFunction") and fails the link.
 bool LinkImports(const ModuleImage& image, const uint8_t* block, uint32_t length,
                  StringHandle& error);
 void ParseOptions(const uint8_t* block, uint32_t length);
@@ -56,6 +57,11 @@ bool ParseLocator(const uint8_t* data, uint32_t size, uint32_t& imageOffset,
 // is checked against what the file still holds before anything is allocated.
 bool ReadImageBlocks(void* file, uint32_t imageOffset, ModuleBlocks& blocks,
                      StringHandle& error);
+// Reads the image appended to the executable open as file: the image must lie
+// behind the executable's own headers, sections and symbols, then as
+// ReadImageBlocks.
+bool ReadAppendedImage(void* file, uint32_t imageOffset, ModuleBlocks& blocks,
+                       StringHandle& error);
 // Reads import.dat, code.dat, data.dat, rsrc.dat and options.dat from the
 // current directory.
 bool ReadDevelopmentBlocks(ModuleBlocks& blocks, StringHandle& error);

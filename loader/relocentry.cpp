@@ -13,12 +13,8 @@
 #include "strings/utility.h"
 
 namespace {
-const ExportRow kFixedRows[] = {
-#define ORVANE_EXPORT(name, result, params) {#name, reinterpret_cast<void*>(&name), {0, 0}},
-#include "orvane/exports.inc"
-#undef ORVANE_EXPORT
-};
-constexpr int32_t kFixedRowCount = int32_t(sizeof kFixedRows / sizeof kFixedRows[0]);
+const ExportRow* gFixedRows = nullptr;
+int32_t gFixedRowCount = 0;
 constexpr int32_t kRowSize = int32_t(sizeof(ExportRow));
 
 // Both live for the whole process: module code holds entries from them until
@@ -47,14 +43,22 @@ StringMap& NameMap() {
 }
 }  // namespace
 
-int32_t ExportFixedRowCount() { return kFixedRowCount; }
-int32_t ExportRowCount() { return kFixedRowCount + DynamicRows().Count(); }
+void ExportInstallFixedRows(const ExportRow* rows, int32_t count) {
+    gFixedRows = rows;
+    gFixedRowCount = rows && count > 0 ? count : 0;
+    // A map built before holds none of them, or the old ones: build it afresh.
+    delete gNameMap;
+    gNameMap = nullptr;
+}
+
+int32_t ExportFixedRowCount() { return gFixedRowCount; }
+int32_t ExportRowCount() { return gFixedRowCount + DynamicRows().Count(); }
 int32_t ExportDynamicRowCapacity() { return DynamicRows().Capacity(); }
 
 const ExportRow* ExportRowAt(int32_t index) {
     if (index < 0 || index >= ExportRowCount()) return nullptr;
-    if (index < kFixedRowCount) return &kFixedRows[index];
-    return static_cast<const ExportRow*>(DynamicRows().At(index - kFixedRowCount));
+    if (index < gFixedRowCount) return &gFixedRows[index];
+    return static_cast<const ExportRow*>(DynamicRows().At(index - gFixedRowCount));
 }
 
 const ExportRow* ExportLookup(StringValue* name) {
@@ -68,7 +72,7 @@ void ExportRegister(const char* name, void* entry) {
     if (NameMap().FindText(name, &found)) {
         const ExportRow* oldEntry = static_cast<const ExportRow*>(found);
         if (entry != oldEntry->entry)
-            RUNTIME_REPORT(2240, "functionPtr == oldEntry->code", nullptr);
+            RUNTIME_FIXED_REPORT(kReportExportConflict);
         return;
     }
     ExportRow* newEntry = static_cast<ExportRow*>(PoolAlloc(kRowSize, true));

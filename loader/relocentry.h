@@ -1,5 +1,8 @@
 // The runtime's table of named entry points: the fixed rows made from the
-// export list, rows registered at start-up, and the name map over both.
+// export list (handed in by start-up, which knows every entry point), rows
+// registered while the intrinsic classes are built, and the name map over both.
+// It uses no more than the string map, so class building below start-up may
+// register names here.
 #pragma once
 
 #include <cstdint>
@@ -12,6 +15,10 @@ struct ExportRow {
     uint32_t reserved[2];  // 0
 };
 static_assert(sizeof(ExportRow) == 16, "export row");
+
+// Installs the fixed rows (start-up does, first of all); the rows must live as
+// long as the process. Installing them again replaces them.
+void ExportInstallFixedRows(const ExportRow* rows, int32_t count);
 
 // Fixed rows first, then the registered ones.
 int32_t ExportRowCount();

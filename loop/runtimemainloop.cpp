@@ -2,12 +2,14 @@
 
 #include <vector>
 
+#include "objects/ExceptionClasses.h"
 #include "objects/ObjectDefinition.h"
+#include "objects/ObjectHandle.h"
 #include "objects/RuntimeExceptionFoundation.h"
 #include "objects/application.h"
 #include "orvane/exports.h"
 #include "startup/AssertionReport.h"
-#include "startup/RuntimeMain.h"
+#include "startup/ProcessState.h"
 #include "strings/string.h"
 #include "ui/MessageDialog.h"
 #include "ui/win32windows.h"
@@ -113,18 +115,16 @@ int32_t RuntimeTicks() { return int32_t(double(GetTickCount()) * 0.06); }
 
 void RuntimeProtectedCall(LoopFunction fn) {
     if (!fn) {
-        RUNTIME_REPORT(596, "fp", nullptr);
+        RUNTIME_FIXED_REPORT(kReportProtectedCallNil);
         return;
     }
-    ObjectHeader* exception = ProtectedCall(fn, nullptr);
-    if (!exception) return;
-    HandleLoopException(exception);
-    RuntimeUnlockObject(exception);
+    ObjectHandle exception = ObjectHandle::Adopt(ProtectedCall(fn, nullptr));
+    if (exception) HandleLoopException(exception.Get());
 }
 
 void HandleLoopException(ObjectHeader* exception) {
     if (!exception) {
-        RUNTIME_REPORT(646, "0", nullptr);
+        RUNTIME_FIXED_REPORT(kReportNilLoopException);
         return;
     }
     bool end = IsEndException(exception);

@@ -237,7 +237,7 @@ ClassRecord* BuildClassRecord(ObjectDefinition* d) {
     ClassRecord* base = nullptr;
     if (d->superclass) {
         base = ClassOfDefinition(d->superclass);
-        if (!base) RUNTIME_REPORT(98, "super", nullptr);
+        if (!base) RUNTIME_FIXED_REPORT(kReportMissingSuperclass);
     }
     PrepareInterfaces(d);
 
@@ -255,12 +255,12 @@ ClassRecord* BuildClassRecord(ObjectDefinition* d) {
     int32_t staticCount = baseStatics;
     for (int32_t i = 0; i < d->methodCount; ++i) {
         const MethodDefinition& m = d->methods[i];
-        if (m.flags & kMethodSystemPropertyVirtual) RUNTIME_REPORT(160, "systemPropertyVirtual", nullptr);
+        if (m.flags & kMethodSystemPropertyVirtual) RUNTIME_FIXED_REPORT(kReportSystemPropertyVirtual);
         staticCount += 1 + (m.secondFunction ? 1 : 0);
     }
     int32_t propertyCount = baseProperties + d->propertyCount;
     if (propertyCount != d->propertyTableSize)
-        RUNTIME_REPORT(170, "propertyCount == defn->mPropertyTableSize", nullptr);
+        RUNTIME_FIXED_REPORT(kReportPropertyTableSize);
 
     ClassRecord* out = RuntimeNewClass(base, d->virtualCount, interfaceCount, eventCount, staticCount, propertyCount);
     if (!out) return nullptr;
@@ -276,7 +276,7 @@ ClassRecord* BuildClassRecord(ObjectDefinition* d) {
         const EventHandlerRow& h = d->handlers[i];
         int32_t index = EventIndexAmongAncestors(d, h.eventName);
         if (index < 0 || index >= out->eventCount) {
-            RUNTIME_REPORT(200, "eventIndex >= 0", h.eventName);
+            RUNTIME_FIXED_REPORT_WITH(kReportUnknownEventHandler, h.eventName);
             continue;
         }
         StringValue* old = out->events[index].name;
@@ -287,7 +287,7 @@ ClassRecord* BuildClassRecord(ObjectDefinition* d) {
     int32_t itableCtr = baseInterfaces;
     for (int32_t i = 0; i < d->interfaceCount; ++i, ++itableCtr) {
         if (itableCtr >= out->interfaceCount) {
-            RUNTIME_REPORT(220, "itableCtr < out->interfaceCount", nullptr);
+            RUNTIME_FIXED_REPORT(kReportInterfaceTableFull);
             break;
         }
         const InterfaceDefinition& it = d->interfaces[i];
@@ -318,10 +318,10 @@ ClassRecord* BuildClassRecord(ObjectDefinition* d) {
     for (int32_t i = 0; i < d->propertyCount; ++i, ++propertyCtr) {
         const PropertyDefinition& p = d->properties[i];
         if (propertyCtr >= out->propertyCount) {
-            RUNTIME_REPORT(250, "propertyCtr < out->propertyCount", nullptr);
+            RUNTIME_FIXED_REPORT(kReportPropertyTableFull);
             break;
         }
-        if (propertyCtr != p.tableIndex) RUNTIME_REPORT(252, "propertyCtr == ivar->mPropertyTableIndex", nullptr);
+        if (propertyCtr != p.tableIndex) RUNTIME_FIXED_REPORT(kReportPropertyTableIndex);
         TextBuilder declaration;
         declaration.Add(p.name);
         declaration.Add("%");

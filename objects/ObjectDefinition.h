@@ -15,7 +15,7 @@
 //         return d;
 //     }
 //
-// and listed once in objects/intrinsicClasses.inc. Generic accessors may be
+// and listed once in startup/intrinsicClasses.inc. Generic accessors may be
 // named without a function: the registry fills in the runtime's own.
 #pragma once
 

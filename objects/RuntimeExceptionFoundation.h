@@ -1,6 +1,11 @@
-// Exceptions: the runtime's exception slots and hooks, raising, the landing
-// block search, the protected call.
+// Raising exceptions: the runtime's exception slots and hooks, raising, the
+// landing block search, the protected call. The classes themselves are
+// defined in objects/ExceptionClasses.h, above this unit: raising needs no
+// more than class records.
 // The entry points themselves are declared in orvane/exports.h.
+// Unit group "object core" (RuntimeObjectFoundation, RuntimeExceptionFoundation):
+// the two use each other on purpose, since a failed cast or a nil object
+// raises, and raising makes an exception object.
 #pragma once
 
 #include <cstdint>
@@ -53,31 +58,3 @@ void RaiseOutOfBoundsException();
 // normally, else the exception that landed, with one reference for the caller.
 using ProtectedFunction = void(__cdecl*)(void* context);
 extern "C" ObjectHeader* __cdecl ProtectedCall(ProtectedFunction fn, void* context = nullptr);
-
-// ---- The exception classes -------------------------------------------------------------
-
-struct ObjectDefinition;
-// RuntimeException and its 16 subclasses, in order of definition.
-ObjectDefinition* RuntimeExceptionDefinition();
-ObjectDefinition* NilObjectExceptionDefinition();
-ObjectDefinition* ServiceNotAvailableExceptionDefinition();
-ObjectDefinition* NoOpenTransportExceptionDefinition();
-ObjectDefinition* RegistryAccessErrorExceptionDefinition();
-ObjectDefinition* IllegalCastExceptionDefinition();
-ObjectDefinition* InvalidParentExceptionDefinition();
-ObjectDefinition* stackOverflowExceptionDefinition();
-ObjectDefinition* typeMismatchExceptionDefinition();
-ObjectDefinition* OutOfBoundsExceptionDefinition();
-ObjectDefinition* OutOfMemoryExceptionDefinition();
-ObjectDefinition* KeyNotFoundExceptionDefinition();
-ObjectDefinition* EndExceptionDefinition();
-ObjectDefinition* ThreadAlreadyRunningExceptionDefinition();
-ObjectDefinition* UnsupportedFormatExceptionDefinition();
-ObjectDefinition* KeyChainExceptionDefinition();
-ObjectDefinition* OLEExceptionDefinition();
-
-// Builds the classes of the three slots (registering their definitions when
-// needed) and fills the slots. Start-up calls it after the registration.
-void InstallRuntimeExceptionClasses();
-constexpr int32_t kRuntimeExceptionClassCount = 17;
-extern const char* const kRuntimeExceptionClassNames[kRuntimeExceptionClassCount];

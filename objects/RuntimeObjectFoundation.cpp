@@ -71,19 +71,9 @@ void Destroy(ObjectHeader* object) {
 
 // The table of the subclass starts with a copy of the base's; when the new
 // table is too small, only what fits is copied.
-struct CountCheck {
-    int line;
-    const char* condition;
-};
-constexpr CountCheck kMethodCheck = {109, "out->methodCount >= base->methodCount"};
-constexpr CountCheck kInterfaceCheck = {111, "out->interfaceCount >= base->interfaceCount"};
-constexpr CountCheck kEventCheck = {113, "out->eventCount >= base->eventCount"};
-constexpr CountCheck kStaticMethodCheck = {115, "out->staticMethodCount >= base->staticMethodCount"};
-constexpr CountCheck kPropertyCheck = {117, "out->propertyCount >= base->propertyCount"};
-
-int32_t CheckedCount(const CountCheck& check, int32_t own, int32_t base) {
+int32_t CheckedCount(FixedReport report, int32_t own, int32_t base) {
     if (own >= base) return base;
-    RUNTIME_REPORT(check.line, check.condition, nullptr);
+    RuntimeFixedReport(report);
     return own;
 }
 
@@ -166,11 +156,11 @@ extern "C" ClassRecord* RuntimeNewClass(ClassRecord* base, int32_t methodCount, 
     out->propertyCount = propertyCount;
 
     if (base) {
-        int32_t methods = CheckedCount(kMethodCheck, methodCount, base->methodCount);
-        int32_t ifaces = CheckedCount(kInterfaceCheck, interfaceCount, base->interfaceCount);
-        int32_t events = CheckedCount(kEventCheck, eventCount, base->eventCount);
-        int32_t statics = CheckedCount(kStaticMethodCheck, staticMethodCount, base->staticMethodCount);
-        int32_t properties = CheckedCount(kPropertyCheck, propertyCount, base->propertyCount);
+        int32_t methods = CheckedCount(kReportMethodTableTooSmall, methodCount, base->methodCount);
+        int32_t ifaces = CheckedCount(kReportInterfaceTableTooSmall, interfaceCount, base->interfaceCount);
+        int32_t events = CheckedCount(kReportEventTableTooSmall, eventCount, base->eventCount);
+        int32_t statics = CheckedCount(kReportStaticMethodTableTooSmall, staticMethodCount, base->staticMethodCount);
+        int32_t properties = CheckedCount(kReportPropertyTableTooSmall, propertyCount, base->propertyCount);
         CopyEntries(out->methods, base->methods, methods, int32_t(sizeof(MethodEntry)));
         CopyEntries(interfaces, ClassInterfaces(base), ifaces, int32_t(sizeof(InterfaceEntry)));
         CopyEntries(out->events, base->events, events, int32_t(sizeof(MethodEntry)));
@@ -195,7 +185,7 @@ extern "C" ObjectHeader* RuntimeNewObject(ClassRecord* cls) {
         RaiseNilObjectException();
         return nullptr;
     }
-    if (cls->isAnInterface) RUNTIME_REPORT(193, "!parent->isAnInterface", nullptr);
+    if (cls->isAnInterface) RUNTIME_FIXED_REPORT(kReportInterfaceAsParent);
     int32_t size = ObjectBlockSize(cls);
     ObjectHeader* object = static_cast<ObjectHeader*>(PoolAlloc(size, true));
     if (!object) {

@@ -1,6 +1,9 @@
 // Objects, class records and virtual tables: creation and destruction,
 // reference counts, type tests and casts, the class cache, event handlers.
 // The entry points themselves are declared in orvane/exports.h.
+// Unit group "object core" (RuntimeObjectFoundation, RuntimeExceptionFoundation):
+// the two use each other on purpose, since a failed cast or a nil object
+// raises, and raising makes an exception object.
 #pragma once
 
 #include <cstdint>

@@ -6,13 +6,15 @@
 #include <new>
 #include <vector>
 
+#include "objects/ExceptionClasses.h"
 #include "objects/ObjectDefinition.h"
+#include "objects/ObjectHandle.h"
 #include "objects/ObjectFields.h"
 #include "objects/RuntimeExceptionFoundation.h"
 #include "objects/StringMap.h"
 #include "orvane/exports.h"
 #include "startup/AssertionReport.h"
-#include "startup/RuntimeMain.h"
+#include "startup/ProcessState.h"
 #include "strings/string.h"
 #include "ui/win32windows.h"
 
@@ -22,9 +24,9 @@ namespace {
 // ---- Fields -----------------------------------------------------------------------------
 
 
-bool CheckApp(ObjectHeader* app, int line) {
+bool CheckApp(ObjectHeader* app, FixedReport report) {
     if (app) return true;
-    RUNTIME_REPORT(line, "app", nullptr);
+    RuntimeFixedReport(report);
     return false;
 }
 
@@ -51,23 +53,11 @@ using PlainHandler = void(__cdecl*)(ObjectHeader* app);
 using ObjectHandler = void(__cdecl*)(ObjectHeader* app, ObjectHeader* argument);
 using BooleanObjectHandler = bool(__cdecl*)(ObjectHeader* app, ObjectHeader* argument);
 
-// Every event is raised with the object locked, so a handler that drops the
-// last other reference does not free it under itself.
-class HeldObject {
-public:
-    explicit HeldObject(ObjectHeader* o) : o_(o) { RuntimeLockObject(o_); }
-    ~HeldObject() { RuntimeUnlockObject(o_); }
-    HeldObject(const HeldObject&) = delete;
-    HeldObject& operator=(const HeldObject&) = delete;
-    ObjectHeader* Get() const { return o_; }
-
-private:
-    ObjectHeader* o_;
-};
-
 void RaisePlain(ObjectHeader* app, ApplicationEvent event) {
     if (!app) return;
-    HeldObject held(app);
+    // Every event is raised with the object locked: a handler that drops the
+    // last other reference does not free it under itself.
+    ObjectHandle held = ObjectHandle::Borrow(app);
     if (void* handler = EventHandlerFor(app, kApplicationEvents[event]))
         reinterpret_cast<PlainHandler>(handler)(app);
 }
@@ -205,7 +195,7 @@ void RaiseApplicationNewDocument() { RaisePlain(gApplicationObject, kNewDocument
 void RaiseApplicationOpenDocument(ObjectHeader* item) {
     ObjectHeader* app = gApplicationObject;
     if (!app) return;
-    HeldObject held(app);
+    ObjectHandle held = ObjectHandle::Borrow(app);
     if (void* handler = EventHandlerFor(app, kApplicationEvents[kOpenDocument]))
         reinterpret_cast<ObjectHandler>(handler)(app, item);
 }
@@ -220,7 +210,7 @@ bool RaiseApplicationUnhandledException(ObjectHeader* exception) {
     void* handler = EventHandlerFor(app, kApplicationEvents[kUnhandledException]);
     // An exception raised by the handler itself is not offered to it again.
     if (!handler || gInUnhandledException > 0) return false;
-    HeldObject held(app);
+    ObjectHandle held = ObjectHandle::Borrow(app);
     ++gInUnhandledException;
     bool handled = reinterpret_cast<BooleanObjectHandler>(handler)(app, exception);
     --gInUnhandledException;
@@ -299,12 +289,12 @@ extern "C" ObjectHeader* getAppObject(void) {
 }
 
 extern "C" ObjectHeader* appResourceForkGetter(ObjectHeader* app, int32_t) {
-    CheckApp(app, 1700);
+    CheckApp(app, kReportAppResourceFork);
     return nullptr;
 }
 
 extern "C" void appMouseCursorSetter(ObjectHeader* app, int32_t, ObjectHeader* cursor) {
-    if (!CheckApp(app, 1710)) return;
+    if (!CheckApp(app, kReportAppMouseCursor)) return;
     ObjectHeader* old = FieldAt<ObjectHeader*>(app, kAppMouseCursorAt);
     RuntimeUnlockObject(old);
     RuntimeLockObject(cursor);
@@ -314,17 +304,17 @@ extern "C" void appMouseCursorSetter(ObjectHeader* app, int32_t, ObjectHeader* c
 }
 
 extern "C" int32_t AppBalloonHelpVisibleGetter(ObjectHeader* app, int32_t) {
-    return CheckApp(app, 1720) ? FieldAt<int8_t>(app, kAppBalloonHelpAt) : 0;
+    return CheckApp(app, kReportAppBalloonHelpGet) ? FieldAt<int8_t>(app, kAppBalloonHelpAt) : 0;
 }
 
 extern "C" void AppBalloonHelpVisibleSetter(ObjectHeader* app, int32_t, int32_t value) {
-    if (!CheckApp(app, 1730)) return;
+    if (!CheckApp(app, kReportAppBalloonHelpSet)) return;
     SetFieldAt<uint8_t>(app, kAppBalloonHelpAt, uint8_t(value != 0));
     ShowRuntimeWindowHelpTags(value != 0);
 }
 
 extern "C" int32_t AppIntegerVersionStuffGetter(ObjectHeader* app, int32_t index) {
-    if (!CheckApp(app, 1740)) return 0;
+    if (!CheckApp(app, kReportAppIntegerVersion)) return 0;
     if (index == 5) return -1;
     StringHandle version = VersionResourceValue("FileVersion");
     StringHandle release = VersionResourceValue("Release");
@@ -332,49 +322,49 @@ extern "C" int32_t AppIntegerVersionStuffGetter(ObjectHeader* app, int32_t index
 }
 
 extern "C" StringValue* AppStringVersionStuffGetter(ObjectHeader* app, int32_t index) {
-    if (!CheckApp(app, 1750)) return nullptr;
+    if (!CheckApp(app, kReportAppStringVersion)) return nullptr;
     static const char* const kKeys[] = {"Product Version", "LegalCopyright", "FileDescription"};
     if (index < 0 || index > 2) return nullptr;
     return VersionResourceValue(kKeys[index]).Release();
 }
 
 extern "C" ObjectHeader* AppMenuBarGetter(ObjectHeader* app, int32_t) {
-    if (!CheckApp(app, 1760)) return nullptr;
+    if (!CheckApp(app, kReportAppMenuBarGet)) return nullptr;
     ObjectHeader* menuBar = FieldAt<ObjectHeader*>(app, kAppMenuBarAt);
     RuntimeLockObject(menuBar);
     return menuBar;
 }
 
 extern "C" void AppMenuBarSetter(ObjectHeader* app, int32_t, ObjectHeader* menuBar) {
-    if (!CheckApp(app, 1770)) return;
+    if (!CheckApp(app, kReportAppMenuBarSet)) return;
     RuntimeLockUnlockObjects(menuBar, FieldAt<ObjectHeader*>(app, kAppMenuBarAt));
     SetFieldAt<ObjectHeader*>(app, kAppMenuBarAt, menuBar);
     if (gMDIMode) InstallFrameMenuBar(menuBar);
 }
 
 extern "C" ObjectHeader* AppDockItemGetter(ObjectHeader* app, int32_t) {
-    CheckApp(app, 1780);
+    CheckApp(app, kReportAppDockItem);
     return nullptr;
 }
 
 extern "C" void ApplicationNewDocument(ObjectHeader* app) {
-    if (CheckApp(app, 1790)) RaisePlain(app, kNewDocument);
+    if (CheckApp(app, kReportAppNewDocument)) RaisePlain(app, kNewDocument);
 }
 
 extern "C" void ApplicationOpenDocument(ObjectHeader* app, ObjectHeader* item) {
-    if (!CheckApp(app, 1800)) return;
-    HeldObject held(app);
+    if (!CheckApp(app, kReportAppOpenDocument)) return;
+    ObjectHandle held = ObjectHandle::Borrow(app);
     if (void* handler = EventHandlerFor(app, kApplicationEvents[kOpenDocument]))
         reinterpret_cast<ObjectHandler>(handler)(app, item);
 }
 
 extern "C" void ApplicationAddMenuHandler(ObjectHeader* self, StringValue* name, ObjectHeader* handler) {
     if (!self) {
-        RUNTIME_REPORT(1850, "self", nullptr);
+        RUNTIME_FIXED_REPORT(kReportMenuHandlerSelf);
         return;
     }
     if (!name) {
-        RUNTIME_REPORT(1851, "name", nullptr);
+        RUNTIME_FIXED_REPORT(kReportMenuHandlerName);
         return;
     }
     if (!handler) return;
@@ -382,7 +372,7 @@ extern "C" void ApplicationAddMenuHandler(ObjectHeader* self, StringValue* name,
     if (!handlers) {
         handlers = new (std::nothrow) StringMap;
         if (!handlers) {
-            RUNTIME_REPORT(1856, "self->mMenuHandlers", nullptr);
+            RUNTIME_FIXED_REPORT(kReportMenuHandlerMap);
             return;
         }
         SetFieldAt<StringMap*>(self, kAppMenuHandlersAt, handlers);
@@ -397,11 +387,11 @@ extern "C" void ApplicationAddMenuHandler(ObjectHeader* self, StringValue* name,
 extern "C" void ApplicationQuit(void) {
     ObjectHeader* app = gApplicationObject;
     if (!app) {
-        RUNTIME_REPORT(1923, "gApplicationObject", nullptr);
+        RUNTIME_FIXED_REPORT(kReportNoApplicationObject);
         return;
     }
     if (FieldAt<uint8_t>(app, kAppQuittingAt)) return;
-    HeldObject held(app);
+    ObjectHandle held = ObjectHandle::Borrow(app);
     SetFieldAt<uint8_t>(app, kAppQuittingAt, 1);
     if (AnyRuntimeWindowCancelsClose()) {
         SetFieldAt<uint8_t>(app, kAppQuittingAt, 0);

@@ -8,7 +8,23 @@
 namespace {
 AssertionReportHook gHook = nullptr;
 constexpr int kReportBufferSize = 1024;
+
+const FixedReportRow kFixedReports[] = {
+#define ORVANE_FIXED_REPORT(name, unit, line, condition, message) {#name, unit, line, condition, message},
+#include "startup/FixedReports.inc"
+#undef ORVANE_FIXED_REPORT
+};
+static_assert(sizeof kFixedReports / sizeof kFixedReports[0] == kFixedReportCount, "one row per report");
 }  // namespace
+
+const FixedReportRow& FixedReportRowOf(FixedReport report) {
+    return kFixedReports[report >= 0 && report < kFixedReportCount ? report : 0];
+}
+
+void RuntimeFixedReport(FixedReport report, const char* message) {
+    const FixedReportRow& row = FixedReportRowOf(report);
+    RuntimeAssertionReport(0, 0, row.unit, row.line, row.condition, row.message ? row.message : message);
+}
 
 AssertionReportHook SetAssertionReportHook(AssertionReportHook hook) {
     AssertionReportHook old = gHook;

@@ -34,7 +34,31 @@ void FormatAssertionReport(char* buffer, int size, int level, const char* unit, 
         if (!(cond)) RuntimeAssertionReport(0, 0, __FILE__, __LINE__, #cond, nullptr); \
     } while (0)
 
-// A report whose line number and condition text are part of the runtime's
-// documented behaviour, so they stay fixed whatever the file looks like.
-#define RUNTIME_REPORT(line, conditionText, messageText) \
-    RuntimeAssertionReport(0, 0, __FILE__, (line), (conditionText), (messageText))
+// A report at the current line with the condition in words.
+#define RUNTIME_CHECK_FAILED(conditionText) \
+    RuntimeAssertionReport(0, 0, __FILE__, __LINE__, (conditionText), nullptr)
+
+// ---- Reports with a fixed unit, line and texts ------------------------------------------
+// Listed once, in startup/FixedReports.inc.
+
+enum FixedReport : int {
+#define ORVANE_FIXED_REPORT(name, unit, line, condition, message) name,
+#include "startup/FixedReports.inc"
+#undef ORVANE_FIXED_REPORT
+    kFixedReportCount
+};
+
+struct FixedReportRow {
+    const char* name;  // the enumerator's name
+    const char* unit;
+    int line;
+    const char* condition;
+    const char* message;  // nil: given when the report is shown
+};
+const FixedReportRow& FixedReportRowOf(FixedReport report);
+
+// Shows the report of the row; a row without message takes the one given.
+void RuntimeFixedReport(FixedReport report, const char* message = nullptr);
+
+#define RUNTIME_FIXED_REPORT(name) RuntimeFixedReport(name)
+#define RUNTIME_FIXED_REPORT_WITH(name, messageText) RuntimeFixedReport((name), (messageText))

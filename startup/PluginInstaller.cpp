@@ -5,9 +5,11 @@
 
 #include <cstring>
 #include <new>
+#include <utility>
 
 #include "loader/ResourceManager.h"
 #include "startup/ShutdownList.h"
+#include "startup/Win32Owners.h"
 
 namespace {
 
@@ -18,21 +20,21 @@ constexpr int kMaxPlugins = 64;
 // At exit frees every loaded plug-in library and deletes its file.
 class PluginRemover final : public RuntimeService {
 public:
-    void Add(HMODULE library, const char* path) {
+    void Add(ModuleHandle library, const char* path) {
         if (count_ == kMaxPlugins) return;
-        libraries_[count_] = library;
+        libraries_[count_] = std::move(library);
         lstrcpynA(paths_[count_], path, MAX_PATH);
         ++count_;
     }
     ~PluginRemover() override {
         for (int i = 0; i < count_; ++i) {
-            if (libraries_[i]) FreeLibrary(libraries_[i]);
+            libraries_[i].Reset();
             DeleteFileA(paths_[i]);
         }
     }
 
 private:
-    HMODULE libraries_[kMaxPlugins] = {};
+    ModuleHandle libraries_[kMaxPlugins];
     char paths_[kMaxPlugins][MAX_PATH] = {};
     int count_ = 0;
 };
@@ -57,22 +59,21 @@ bool PluginFolder(char* folder) {
 }
 
 bool WriteWholeFile(const char* path, const uint8_t* bytes, DWORD size) {
-    HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
+    KernelHandle file(CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.IsValid()) return false;
     DWORD written = 0;
-    BOOL ok = WriteFile(file, bytes, size, &written, nullptr) && written == size;
-    CloseHandle(file);
-    return ok;
+    return WriteFile(file.Get(), bytes, size, &written, nullptr) && written == size;
 }
 
-[[noreturn]] void CannotInstall(HANDLE mutex) {
+// Ends the process: no destructor runs, so the mutex is given back here.
+[[noreturn]] void CannotInstall(KernelHandle& mutex) {
     MessageBoxA(nullptr,
                 "The application cannot continue because a needed file cannot be installed. "
                 "You don't have appropriate permission to install the file.",
                 nullptr, MB_OK | MB_ICONERROR);
-    ReleaseMutex(mutex);
-    CloseHandle(mutex);
+    ReleaseMutex(mutex.Get());
+    mutex.Reset();
     ExitProcess(0);
 }
 
@@ -85,8 +86,8 @@ void InstallPlugins() {
         if (resources.At(i).type == kPluginResourceType) ++pending;
     if (pending == 0) return;
 
-    HANDLE mutex = CreateMutexA(nullptr, TRUE, "TARNWICK MUTEX");
-    if (mutex && GetLastError() == ERROR_ALREADY_EXISTS) WaitForSingleObject(mutex, kMutexWaitMs);
+    KernelHandle mutex(CreateMutexA(nullptr, TRUE, "TARNWICK MUTEX"));
+    if (mutex.IsValid() && GetLastError() == ERROR_ALREADY_EXISTS) WaitForSingleObject(mutex.Get(), kMutexWaitMs);
 
     char folder[MAX_PATH];
     if (!PluginFolder(folder)) CannotInstall(mutex);
@@ -107,9 +108,8 @@ void InstallPlugins() {
         path[n + nameLength] = 0;
         if (!WriteWholeFile(path, r.data + 1 + nameLength, r.length - 1 - nameLength))
             CannotInstall(mutex);
-        HMODULE library = LoadLibraryA(path);
-        if (gRemover) gRemover->Add(library, path);
+        ModuleHandle library(LoadLibraryA(path));
+        if (gRemover) gRemover->Add(std::move(library), path);
     }
-    ReleaseMutex(mutex);
-    CloseHandle(mutex);
+    ReleaseMutex(mutex.Get());
 }

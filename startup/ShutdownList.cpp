@@ -1,34 +1,38 @@
 #include "startup/ShutdownList.h"
 
-#include "strings/utility.h"
-
 namespace {
-PointerArray& List() {
-    static PointerArray list;
-    return list;
-}
+RuntimeService* gNewest = nullptr;
+int gCount = 0;
 }  // namespace
 
 RuntimeService::~RuntimeService() { ShutdownListRemove(this); }
 
 void ShutdownListAdd(RuntimeService* service) {
-    if (service) List().Append(service);
+    if (!service || service->listed_) return;
+    service->older_ = gNewest;
+    service->newer_ = nullptr;
+    if (gNewest) gNewest->newer_ = service;
+    gNewest = service;
+    service->listed_ = true;
+    ++gCount;
 }
 
 void ShutdownListRemove(RuntimeService* service) {
-    PointerArray& list = List();
-    for (int32_t i = list.Count() - 1; i >= 0; --i)
-        if (list.At(i) == service) {
-            list.RemoveAt(i);
-            return;
-        }
+    if (!service || !service->listed_) return;
+    if (service->older_) service->older_->newer_ = service->newer_;
+    if (service->newer_)
+        service->newer_->older_ = service->older_;
+    else
+        gNewest = service->older_;
+    service->older_ = service->newer_ = nullptr;
+    service->listed_ = false;
+    --gCount;
 }
 
-int ShutdownListCount() { return List().Count(); }
+int ShutdownListCount() { return gCount; }
 
 void ShutdownListDestroyAll() {
-    PointerArray& list = List();
-    while (list.Count() > 0) delete static_cast<RuntimeService*>(list.At(list.Count() - 1));
+    while (gNewest) delete gNewest;
 }
 
 namespace {

@@ -1,4 +1,6 @@
-// Runtime services destroyed after the module's entry code returns.
+// Runtime services destroyed after the module's entry code returns, and the
+// routines run when RuntimeRun ends. A leaf: it uses nothing of the runtime,
+// so any unit may put a service on the list.
 #pragma once
 
 // A service object on the shutdown list. Destroying it, by the list or
@@ -9,8 +11,19 @@ public:
     virtual ~RuntimeService();
     RuntimeService(const RuntimeService&) = delete;
     RuntimeService& operator=(const RuntimeService&) = delete;
+
+private:
+    friend // Adding a service that is on the list already does nothing.
+void ShutdownListAdd(RuntimeService* service);
+    friend void ShutdownListRemove(RuntimeService* service);
+    friend void ShutdownListDestroyAll();
+    // The list links its services through themselves: it never allocates.
+    RuntimeService* older_ = nullptr;
+    RuntimeService* newer_ = nullptr;
+    bool listed_ = false;
 };
 
+// Adding a service that is on the list already does nothing.
 void ShutdownListAdd(RuntimeService* service);
 void ShutdownListRemove(RuntimeService* service);
 int ShutdownListCount();

@@ -1,9 +1,11 @@
 #include "startup/ThemeLibrary.h"
 
+#include "startup/Win32Owners.h"
+
 FARPROC gThemeFunctions[kThemeFunctionCount];
 
 namespace {
-HMODULE gThemeLibrary = nullptr;
+ModuleHandle gThemeLibrary;
 
 const char* const kThemeFunctionNames[kThemeFunctionCount] = {
     "OpenThemeData", "CloseThemeData", "GetThemeSysColor", "GetThemeColor", "IsAppThemed",
@@ -22,15 +24,14 @@ bool IsWindowsXP() {
 
 void LoadThemeLibrary() {
     if (!IsWindowsXP() || gThemeLibrary) return;
-    gThemeLibrary = LoadLibraryA("uxtheme.dll");
+    gThemeLibrary.Reset(LoadLibraryA("uxtheme.dll"));
     if (!gThemeLibrary) return;
     for (int i = 0; i < kThemeFunctionCount; ++i)
-        gThemeFunctions[i] = GetProcAddress(gThemeLibrary, kThemeFunctionNames[i]);
+        gThemeFunctions[i] = GetProcAddress(gThemeLibrary.Get(), kThemeFunctionNames[i]);
 }
 
 void FreeThemeLibrary() {
     if (!gThemeLibrary) return;
-    FreeLibrary(gThemeLibrary);
-    gThemeLibrary = nullptr;
+    gThemeLibrary.Reset();
     for (FARPROC& f : gThemeFunctions) f = nullptr;
 }

@@ -6,7 +6,7 @@
 
 #include "orvane/exports.h"
 #include "startup/ShutdownList.h"
-#include "strings/string.h"
+#include "startup/Win32Owners.h"
 
 namespace {
 
@@ -16,21 +16,20 @@ public:
         : file_(CreateFileA("trace.log", FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
                             nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)) {}
     ~TraceWriter() override {
-        if (file_ != INVALID_HANDLE_VALUE) CloseHandle(file_);
         if (gWriter == this) gWriter = nullptr;
     }
 
     void WriteLine(const char* text, DWORD length) {
-        if (file_ == INVALID_HANDLE_VALUE) return;
+        if (!file_.IsValid()) return;
         DWORD written;
-        if (length) WriteFile(file_, text, length, &written, nullptr);
-        WriteFile(file_, "\r\n", 2, &written, nullptr);
+        if (length) WriteFile(file_.Get(), text, length, &written, nullptr);
+        WriteFile(file_.Get(), "\r\n", 2, &written, nullptr);
     }
 
     static TraceWriter* gWriter;
 
 private:
-    HANDLE file_;
+    KernelHandle file_;
 };
 
 TraceWriter* TraceWriter::gWriter = nullptr;
@@ -43,5 +42,9 @@ extern "C" void lineTrace(StringValue* text) {
         if (!TraceWriter::gWriter) return;
         ShutdownListAdd(TraceWriter::gWriter);
     }
-    TraceWriter::gWriter->WriteLine(StringText(text), DWORD(StringLength(text)));
+    // Read from the record itself: the log stays usable from any unit.
+    if (text && text->text)
+        TraceWriter::gWriter->WriteLine(reinterpret_cast<const char*>(text->text) + 1, DWORD(text->length));
+    else
+        TraceWriter::gWriter->WriteLine("", 0);
 }

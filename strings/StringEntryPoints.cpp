@@ -2,9 +2,9 @@
 #include <windows.h>
 
 #include "orvane/exports.h"
+#include "startup/SystemVersion.h"
 #include "strings/basicstr.h"
 #include "strings/string.h"
-#include "ui/win32windows.h"
 
 namespace {
 int32_t Sign(int64_t d) { return d < 0 ? -1 : (d > 0 ? 1 : 0); }

@@ -4,7 +4,7 @@
 
 #include "objects/ObjectDefinition.h"
 #include "orvane/exports.h"
-#include "startup/RuntimeMain.h"
+#include "startup/ProcessState.h"
 #include "strings/TextEncodingUtil.h"
 #include "strings/basicstr.h"
 #include "strings/utility.h"
@@ -21,7 +21,7 @@ uint32_t CodeOf(ObjectHeader* encoding) {
 // The identifier the object stands for, with its variant and format.
 uint32_t IdentifierOf(ObjectHeader* encoding) {
     TextEncodingObject* e = AsEncoding(encoding);
-    return ComposeEncoding(uint32_t(e->base), uint32_t(e->variant), uint32_t(e->format));
+    return EncodingCompose(uint32_t(e->base), uint32_t(e->variant), uint32_t(e->format));
 }
 
 ObjectHeader* NewEncodingObject(int32_t base, int32_t variant, int32_t format, uint32_t code) {
@@ -345,12 +345,12 @@ extern "C" StringValue* TextEncodingChr(ObjectHeader* encoding, int32_t codePoin
     int32_t n = 0;
     // The family and form come from the full identifier as well as from the
     // fields, so that the UTF8 object (base 0x08000100, format 0) writes UTF-8.
-    if (!IsUnicodeEncoding(e->code & 0xFFFFu)) {
+    if (!IsUnicodeEncoding(EncodingBase(e->code))) {
         int shift = 24;
         while (shift > 0 && ((cp >> shift) & 0xFF) == 0) shift -= 8;
         for (; shift >= 0; shift -= 8) bytes[n++] = uint8_t(cp >> shift);
     } else {
-        uint32_t format = e->format ? uint32_t(e->format) : (e->code >> 26) & 0x3Fu;
+        uint32_t format = e->format ? uint32_t(e->format) : EncodingFormat(e->code);
         if (format == 3) {
             std::memcpy(bytes, &cp, 4);
             n = 4;

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <memory>
 
-#include "startup/RuntimeMain.h"
+#include "startup/ProcessState.h"
 #include "strings/JapaneseConverters.h"
 #include "strings/basicstr.h"
 #include "strings/utility.h"
@@ -70,7 +70,7 @@ int64_t WorstBytes(uint32_t cp, int32_t units) {
 bool KeepsSevenBitText(uint32_t e) {
     uint32_t cp = EncodingCodePage(e);
     if (cp == kCodePageUTF8) return true;
-    if (IsUnicodeEncoding(e & 0xFFFFu)) return false;
+    if (IsUnicodeEncoding(EncodingBase(e))) return false;
     return cp != kCodePageUTF16 && cp != kCodePageUTF7 && cp != kCodePageEBCDIC &&
            cp != kCodePageISO2022JP;
 }

@@ -29,12 +29,6 @@ inline bool IsJapaneseCodePage(uint32_t cp) {
     return cp == kCodePageShiftJIS || cp == kCodePageEUCJP || cp == kCodePageISO2022JP;
 }
 
-// The identifier of (base, variant, format). A base that is already a full
-// identifier (as objects made from one hold it) keeps its upper bits.
-inline uint32_t ComposeEncoding(uint32_t base, uint32_t variant, uint32_t format) {
-    return base | (variant & 0x3FFu) << 16 | (format & 0x3Fu) << 26;
-}
-
 // The encoding of the start-up's system script (13 Japanese, 21 Chinese), for
 // the conversions that precede the platform's ANSI calls.
 uint32_t EncodingOfSystemScript(int script);

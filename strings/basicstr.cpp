@@ -9,12 +9,11 @@
 #include <mutex>
 
 #include "orvane/exports.h"
-#include "ui/win32windows.h"
+#include "startup/SystemVersion.h"
 
 namespace {
 const uint8_t* BytesOf(const StringHandle& h) { return reinterpret_cast<const uint8_t*>(h.Text()); }
 
-uint32_t Format(uint32_t e) { return (e >> 26) & 0x3Fu; }
 
 // ---- Character tables ----------------------------------------------------------
 
@@ -273,7 +272,7 @@ StringHandle LowerOrUpper(const StringHandle& s, bool lower) {
 
 uint32_t EncodingCodePage(uint32_t encoding) {
     if (encoding == kEncodingUTF8) return 65001;
-    uint32_t base = encoding & 0xFFFFu;
+    uint32_t base = EncodingBase(encoding);
     if (base <= 7) return 10000 + base;
     switch (base) {
     case 35: return 10081;
@@ -281,7 +280,7 @@ uint32_t EncodingCodePage(uint32_t encoding) {
     case 0x0100:
     case 0x0101:
     case 0x0103: {
-        uint32_t f = Format(encoding);
+        uint32_t f = EncodingFormat(encoding);
         return f == 2 ? 65001 : f == 0 ? 1200 : f == 1 ? 65000 : 0;
     }
     case 0x0206: return 708;

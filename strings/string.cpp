@@ -7,7 +7,7 @@
 #include <mutex>
 
 #include "startup/AssertionReport.h"
-#include "startup/RuntimeMain.h"
+#include "startup/ProcessState.h"
 #include "strings/utility.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "startup/AssertionReport.h"
-#include "startup/RuntimeMain.h"
+#include "startup/ProcessState.h"
 
 namespace {
 
@@ -47,7 +47,7 @@ int64_t PoolPooledBytes() {
 void RuntimeOutOfMemory(bool heapBlock) {
     // The drawing port that is current would be released here once drawing exists.
     FatalMessageHook(kOutOfMemoryText);
-    if (heapBlock) RUNTIME_REPORT(842, "0", nullptr);
+    if (heapBlock) RUNTIME_FIXED_REPORT(kReportPoolHeapFree);
     ExitProcess(0);
 }
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "objects/intrinsicClass.h"
+#include "startup/intrinsicClass.h"
 #include "startup/RuntimeMain.h"
 #include "tests/TestSupport.h"
 

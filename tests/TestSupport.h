@@ -1,10 +1,12 @@
-// Shared test helpers: capturing assertion reports.
+// Shared test helpers: capturing assertion reports, finding classes by name.
 #pragma once
 
 #include <string>
 #include <vector>
 
+#include "orvane/exports.h"
 #include "startup/AssertionReport.h"
+#include "strings/string.h"
 
 struct CapturedReport {
     int level;
@@ -33,3 +35,13 @@ private:
     std::vector<CapturedReport> reports_;
     AssertionCapture* previous_;
 };
+
+// The class record of that name (nil when there is none).
+inline ClassRecord* ClassNamed(const char* name) {
+    StringHandle key(name);
+    return RuntimeLookupClass(key.Get());
+}
+
+// A new instance of the named class, with the creating reference (nil when
+// there is no such class).
+inline ObjectHeader* NewObjectOf(const char* className) { return RuntimeNewObject(ClassNamed(className)); }

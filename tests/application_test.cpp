@@ -11,6 +11,7 @@
 
 #include "loader/relocentry.h"
 #include "loop/runtimemainloop.h"
+#include "objects/ExceptionClasses.h"
 #include "objects/globalFunctionsDecl.h"
 #include "objects/ObjectDefinition.h"
 #include "objects/RuntimeExceptionFoundation.h"
@@ -19,6 +20,7 @@
 #include "orvane/exports.h"
 #include "startup/RuntimeMain.h"
 #include "strings/string.h"
+#include "tests/TestFiles.h"
 #include "tests/TestStrings.h"
 #include "tests/TestSupport.h"
 #include "ui/MessageDialog.h"
@@ -159,13 +161,6 @@ TEST_F(ApplicationTest, VersionNumbersFromTheResourceTexts) {
         StringHandle release = Ascii(c.release);
         for (int32_t i = 0; i < 5; ++i) EXPECT_EQ(VersionNumberFrom(version.Get(), release.Get(), i), c.expected[i]) << i;
     }
-}
-
-std::string WinePath(std::string path) {
-    if (!path.empty() && path[0] == '/') path = "Z:" + path;
-    for (char& c : path)
-        if (c == '/') c = '\\';
-    return path;
 }
 
 TEST_F(ApplicationTest, VersionGettersReadTheRuntimesVersionResource) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "loader/relocentry.h"
+#include "objects/ExceptionClasses.h"
 #include "objects/ObjectDefinition.h"
 #include "objects/RuntimeExceptionFoundation.h"
 #include "objects/RuntimeObjectFoundation.h"

@@ -10,6 +10,7 @@
 
 #include "loader/relocentry.h"
 #include "objects/ObjectDefinition.h"
+#include "objects/ObjectHandle.h"
 #include "objects/RuntimeObjectFoundation.h"
 #include "orvane/exports.h"
 #include "strings/JapaneseConverters.h"
@@ -50,28 +51,11 @@ const JapaneseText kTexts[] = {
      "\x1B$B\x25\x3D\x1B(J\r\n\x1B(I\x31\x1B(J", "\xE3\x82\xBD\r\n\xEF\xBD\xB1"},
 };
 
-// Owns one object reference.
-class ObjectRef {
-public:
-    explicit ObjectRef(ObjectHeader* o = nullptr) : o_(o) {}
-    ~ObjectRef() { RuntimeUnlockObject(o_); }
-    ObjectRef(const ObjectRef&) = delete;
-    ObjectRef& operator=(const ObjectRef&) = delete;
-    ObjectHeader* get() const { return o_; }
-    TextEncodingObject* encoding() const { return reinterpret_cast<TextEncodingObject*>(o_); }
-    explicit operator bool() const { return o_ != nullptr; }
-
-private:
-    ObjectHeader* o_;
-};
+TextEncodingObject* EncodingOf(const ObjectHandle& o) { return reinterpret_cast<TextEncodingObject*>(o.Get()); }
 
 StringHandle Result(StringValue* s) { return StringHandle::Adopt(s); }
 std::string Units(const std::u16string& u) { return std::string(reinterpret_cast<const char*>(u.data()), u.size() * 2); }
 
-ClassRecord* ClassNamed(const char* name) {
-    StringHandle key(name);
-    return RuntimeLookupClass(key.Get());
-}
 
 std::string Declaration(const PropertyEntry& p) { return std::string(StringText(p.declaration), size_t(StringLength(p.declaration))); }
 std::string PropertyName(const PropertyEntry& p) {
@@ -95,8 +79,8 @@ protected:
         for (uint32_t id : kSharedIdentifiers) RuntimeUnlockObject(SharedTextEncoding(id));
         RuntimeUnlockObject(GetEncodingsObject());
         RuntimeUnlockObject(RuntimeGetEndOfLineObject());
-        ObjectRef sjis(NewTextEncoding(kSjis));
-        RuntimeUnlockObject(getTextConverter(sjis.get(), sjis.get()));
+        ObjectHandle sjis = ObjectHandle::Adopt(NewTextEncoding(kSjis));
+        RuntimeUnlockObject(getTextConverter(sjis.Get(), sjis.Get()));
         RuntimeUnlockString(getMacEndOfLine(nullptr));
         RuntimeUnlockString(getWin32EndOfLine(nullptr));
         RuntimeUnlockString(getUNIXEndOfLine(nullptr));
@@ -118,10 +102,10 @@ protected:
 
     // A converter between two encodings of the _Encodings module, by index.
     static ObjectHeader* ConverterByIndex(int32_t from, int32_t to) {
-        ObjectRef encodings(GetEncodingsObject());
-        ObjectRef source(EncodingsGetter(encodings.get(), from));
-        ObjectRef destination(EncodingsGetter(encodings.get(), to));
-        return getTextConverter(source.get(), destination.get());
+        ObjectHandle encodings = ObjectHandle::Adopt(GetEncodingsObject());
+        ObjectHandle source = ObjectHandle::Adopt(EncodingsGetter(encodings.Get(), from));
+        ObjectHandle destination = ObjectHandle::Adopt(EncodingsGetter(encodings.Get(), to));
+        return getTextConverter(source.Get(), destination.Get());
     }
 
 private:
@@ -146,13 +130,13 @@ TEST_F(Encodings, TheJapaneseCodePagesAreUsable) {
 // ---- Shift_JIS to UTF-8 -------------------------------------------------------------------------
 
 TEST_F(Encodings, ShiftJisRouteTextConvertsToUtf8) {
-    ObjectRef converter(ConverterByIndex(kIndexShiftJIS, kIndexUTF8));
+    ObjectHandle converter = ObjectHandle::Adopt(ConverterByIndex(kIndexShiftJIS, kIndexUTF8));
     ASSERT_TRUE(converter);
     for (const JapaneseText& t : kTexts) {
         // The converter decodes as Shift_JIS whatever tag the line carries.
         for (uint32_t tag : {kSjis, kEncodingUnknown, kEncodingASCII}) {
             StringHandle line = Make(t.sjis, tag);
-            StringHandle out = Result(textConverterConvert(converter.get(), line.Get()));
+            StringHandle out = Result(textConverterConvert(converter.Get(), line.Get()));
             EXPECT_EQ(Bytes(out), t.utf8) << t.what;
             EXPECT_EQ(out.Encoding(), kEncodingUTF8) << t.what;
         }
@@ -160,12 +144,12 @@ TEST_F(Encodings, ShiftJisRouteTextConvertsToUtf8) {
 }
 
 TEST_F(Encodings, BytesCodePage932CannotDecodeBecomeReplacementsAndTheRestSurvives) {
-    ObjectRef converter(ConverterByIndex(kIndexShiftJIS, kIndexUTF8));
+    ObjectHandle converter = ObjectHandle::Adopt(ConverterByIndex(kIndexShiftJIS, kIndexUTF8));
     const std::string head = "\x98\x48", tail = "\x90\xFC";  // 路 ... 線
     const char* const kBroken[] = {"\x82\x20", "\xFF", "\xA0", "\x87\x7F"};
     for (const char* broken : kBroken) {
         StringHandle line = Make(head + broken + "," + tail, kSjis);
-        StringHandle out = Result(textConverterConvert(converter.get(), line.Get()));
+        StringHandle out = Result(textConverterConvert(converter.Get(), line.Get()));
         std::string bytes = Bytes(out);
         ASSERT_FALSE(out.IsEmpty()) << "a bad byte does not lose the line";
         EXPECT_TRUE(IsValidUtf8(out));
@@ -174,7 +158,7 @@ TEST_F(Encodings, BytesCodePage932CannotDecodeBecomeReplacementsAndTheRestSurviv
         EXPECT_GT(bytes.size(), 7u) << "the bad byte leaves a replacement";
     }
     // A lead byte that ends the line.
-    StringHandle cut = Result(textConverterConvert(converter.get(), Make(head + tail + "\x81", kSjis).Get()));
+    StringHandle cut = Result(textConverterConvert(converter.Get(), Make(head + tail + "\x81", kSjis).Get()));
     EXPECT_TRUE(IsValidUtf8(cut));
     EXPECT_EQ(Bytes(cut).substr(0, 6), "\xE8\xB7\xAF\xE7\xB7\x9A");
 }
@@ -398,13 +382,13 @@ TEST_F(Encodings, EucJpAndIso2022JpRoundTripThroughEveryEncoding) {
 }
 
 TEST_F(Encodings, EucJpTextConvertsThroughTheStringEntryPoints) {
-    ObjectRef euc(getTextEncoding(int32_t(kEuc), 0, 0));
-    ObjectRef iso(NewTextEncoding(kIso));
+    ObjectHandle euc = ObjectHandle::Adopt(getTextEncoding(int32_t(kEuc), 0, 0));
+    ObjectHandle iso = ObjectHandle::Adopt(NewTextEncoding(kIso));
     StringHandle utf8 = Utf8(kTexts[4].utf8);
-    StringHandle asEuc = Result(StringConvertEncoding(utf8.Get(), euc.get()));
+    StringHandle asEuc = Result(StringConvertEncoding(utf8.Get(), euc.Get()));
     EXPECT_EQ(Bytes(asEuc), kTexts[4].euc);
     EXPECT_EQ(asEuc.Encoding(), kEuc);
-    StringHandle asIso = Result(StringConvertEncoding(asEuc.Get(), iso.get()));
+    StringHandle asIso = Result(StringConvertEncoding(asEuc.Get(), iso.Get()));
     EXPECT_EQ(Bytes(asIso), kTexts[4].iso);
     EXPECT_EQ(Bytes(asIso.ToUtf8()), kTexts[4].utf8);
 }
@@ -445,13 +429,13 @@ TEST_F(Encodings, GuessJapaneseEncoding) {
     };
     for (const Case& c : cases) {
         StringHandle s = Make(c.bytes, kEncodingUnknown);
-        ObjectRef guess(guessJapaneseEncoding(s.Get()));
+        ObjectHandle guess = ObjectHandle::Adopt(guessJapaneseEncoding(s.Get()));
         if (c.expected == 0) {
             EXPECT_FALSE(guess) << c.what;
         } else {
             ASSERT_TRUE(guess) << c.what;
-            EXPECT_EQ(guess.encoding()->code, c.expected) << c.what;
-            EXPECT_EQ(uint32_t(guess.encoding()->base), c.expected) << c.what;
+            EXPECT_EQ(EncodingOf(guess)->code, c.expected) << c.what;
+            EXPECT_EQ(uint32_t(EncodingOf(guess)->base), c.expected) << c.what;
         }
     }
     EXPECT_EQ(guessJapaneseEncoding(nullptr), nullptr);
@@ -467,19 +451,19 @@ TEST_F(Encodings, TextEncodingObjectsFromPartsAndFromIdentifiers) {
         {0x0100, 0, 2, kEncodingUTF8}, {0x0100, 0, 0, 0x0100}, {0x0A01, 3, 1, 0x0A01}, {0x0100, 0, 3, 0x0100},
     };
     for (const Case& c : cases) {
-        ObjectRef e(getTextEncoding(c.base, c.variant, c.format));
+        ObjectHandle e = ObjectHandle::Adopt(getTextEncoding(c.base, c.variant, c.format));
         ASSERT_TRUE(e);
-        EXPECT_EQ(textEncodingBaseGetter(e.get(), 0), c.base);
-        EXPECT_EQ(textEncodingVariantGetter(e.get(), 0), c.variant);
-        EXPECT_EQ(textEncodingFormatGetter(e.get(), 0), c.format);
-        EXPECT_EQ(intGetter(e.get(), kTextEncodingCodeAt), int32_t(c.code));
-        EXPECT_EQ(e.encoding()->valid, 1);
-        EXPECT_EQ(GetEncodingFromTEObject(e.get()), c.code);
-        EXPECT_EQ(textEncodingInternetName(e.get(), 0), nullptr);
+        EXPECT_EQ(textEncodingBaseGetter(e.Get(), 0), c.base);
+        EXPECT_EQ(textEncodingVariantGetter(e.Get(), 0), c.variant);
+        EXPECT_EQ(textEncodingFormatGetter(e.Get(), 0), c.format);
+        EXPECT_EQ(intGetter(e.Get(), kTextEncodingCodeAt), int32_t(c.code));
+        EXPECT_EQ(EncodingOf(e)->valid, 1);
+        EXPECT_EQ(GetEncodingFromTEObject(e.Get()), c.code);
+        EXPECT_EQ(textEncodingInternetName(e.Get(), 0), nullptr);
     }
-    ObjectRef utf8(NewTextEncoding(kEncodingUTF8));
-    EXPECT_EQ(uint32_t(utf8.encoding()->base), kEncodingUTF8);
-    EXPECT_EQ(utf8.encoding()->format, 0);
+    ObjectHandle utf8 = ObjectHandle::Adopt(NewTextEncoding(kEncodingUTF8));
+    EXPECT_EQ(uint32_t(EncodingOf(utf8)->base), kEncodingUTF8);
+    EXPECT_EQ(EncodingOf(utf8)->format, 0);
     EXPECT_EQ(GetEncodingFromTEObject(nullptr), kEncodingUnknown);
     EXPECT_EQ(getInternetTextEncoding(Ascii("Shift_JIS").Get()), nullptr);
 }
@@ -523,8 +507,8 @@ TEST_F(Encodings, ChrWritesTheCodePointInTheEncoding) {
          0x0100},
     };
     for (const Case& c : cases) {
-        ObjectRef e(c.make());
-        StringHandle s = Result(TextEncodingChr(e.get(), c.codePoint));
+        ObjectHandle e = ObjectHandle::Adopt(c.make());
+        StringHandle s = Result(TextEncodingChr(e.Get(), c.codePoint));
         EXPECT_EQ(Bytes(s), c.bytes) << c.what;
         EXPECT_EQ(s.Encoding(), c.encoding) << c.what;
     }
@@ -532,14 +516,14 @@ TEST_F(Encodings, ChrWritesTheCodePointInTheEncoding) {
 }
 
 TEST_F(Encodings, EqualsComparesIdentifiers) {
-    ObjectRef a(NewTextEncoding(kSjis)), b(getTextEncoding(int32_t(kSjis), 0, 0)), c(NewTextEncoding(kEuc));
-    ObjectRef utf8(NewTextEncoding(kEncodingUTF8)), utf8Parts(getTextEncoding(0x0100, 0, 2));
-    EXPECT_TRUE(TextEncodingEquals(a.get(), a.get()));
-    EXPECT_TRUE(TextEncodingEquals(a.get(), b.get()));
-    EXPECT_TRUE(TextEncodingEquals(utf8.get(), utf8Parts.get()));
-    EXPECT_FALSE(TextEncodingEquals(a.get(), c.get()));
-    EXPECT_FALSE(TextEncodingEquals(a.get(), nullptr));
-    EXPECT_FALSE(TextEncodingEquals(nullptr, a.get()));
+    ObjectHandle a = ObjectHandle::Adopt(NewTextEncoding(kSjis)), b = ObjectHandle::Adopt(getTextEncoding(int32_t(kSjis), 0, 0)), c = ObjectHandle::Adopt(NewTextEncoding(kEuc));
+    ObjectHandle utf8 = ObjectHandle::Adopt(NewTextEncoding(kEncodingUTF8)), utf8Parts = ObjectHandle::Adopt(getTextEncoding(0x0100, 0, 2));
+    EXPECT_TRUE(TextEncodingEquals(a.Get(), a.Get()));
+    EXPECT_TRUE(TextEncodingEquals(a.Get(), b.Get()));
+    EXPECT_TRUE(TextEncodingEquals(utf8.Get(), utf8Parts.Get()));
+    EXPECT_FALSE(TextEncodingEquals(a.Get(), c.Get()));
+    EXPECT_FALSE(TextEncodingEquals(a.Get(), nullptr));
+    EXPECT_FALSE(TextEncodingEquals(nullptr, a.Get()));
     EXPECT_TRUE(TextEncodingEquals(nullptr, nullptr));
 }
 
@@ -547,28 +531,28 @@ TEST_F(Encodings, EqualsComparesIdentifiers) {
 
 TEST_F(Encodings, SharedObjectsAreOnePerIdentifier) {
     int32_t shared = SharedTextEncodingCount();
-    ObjectRef encodings(GetEncodingsObject());
-    ObjectRef a(EncodingsGetFromCode(encodings.get(), kSjis)), b(EncodingsGetFromCode(encodings.get(), kSjis));
-    EXPECT_EQ(a.get(), b.get());
-    ObjectRef s(StringGetEncoding(Make("\x98\x48", kSjis).Get()));
-    EXPECT_EQ(s.get(), a.get());
-    ObjectRef ascii(StringGetEncoding(nullptr));
+    ObjectHandle encodings = ObjectHandle::Adopt(GetEncodingsObject());
+    ObjectHandle a = ObjectHandle::Adopt(EncodingsGetFromCode(encodings.Get(), kSjis)), b = ObjectHandle::Adopt(EncodingsGetFromCode(encodings.Get(), kSjis));
+    EXPECT_EQ(a.Get(), b.Get());
+    ObjectHandle s = ObjectHandle::Adopt(StringGetEncoding(Make("\x98\x48", kSjis).Get()));
+    EXPECT_EQ(s.Get(), a.Get());
+    ObjectHandle ascii = ObjectHandle::Adopt(StringGetEncoding(nullptr));
     ASSERT_TRUE(ascii);
-    EXPECT_EQ(ascii.encoding()->code, kEncodingASCII);
-    ObjectRef utf8(StringGetEncoding(Utf8("x").Get()));
-    ObjectRef utf8Property(EncodingsGetter(encodings.get(), kIndexUTF8));
-    EXPECT_EQ(utf8.get(), utf8Property.get());
+    EXPECT_EQ(EncodingOf(ascii)->code, kEncodingASCII);
+    ObjectHandle utf8 = ObjectHandle::Adopt(StringGetEncoding(Utf8("x").Get()));
+    ObjectHandle utf8Property = ObjectHandle::Adopt(EncodingsGetter(encodings.Get(), kIndexUTF8));
+    EXPECT_EQ(utf8.Get(), utf8Property.Get());
     EXPECT_EQ(StringGetEncoding(Make("x", kEncodingUnknown).Get()), nullptr);
-    EXPECT_EQ(EncodingsGetFromCode(encodings.get(), kEncodingUnknown), nullptr);
+    EXPECT_EQ(EncodingsGetFromCode(encodings.Get(), kEncodingUnknown), nullptr);
     EXPECT_EQ(SharedTextEncodingCount(), shared) << "all made before";
-    EXPECT_EQ(a.get()->refCount, 4) << "the map's and our three";
+    EXPECT_EQ(a.Get()->refCount, 4) << "the map's and our three";
 }
 
 TEST_F(Encodings, SetEncodingRetagsInPlaceOnlyWhenNobodyElseSees) {
-    ObjectRef sjis(NewTextEncoding(kSjis));
+    ObjectHandle sjis = ObjectHandle::Adopt(NewTextEncoding(kSjis));
     // The caller's reference is the only one: the same record, retagged.
     StringValue* sole = StringMake("ab", 2);
-    StringValue* out = StringSetEncoding(sole, sjis.get());
+    StringValue* out = StringSetEncoding(sole, sjis.Get());
     EXPECT_EQ(out, sole);
     EXPECT_EQ(sole->encoding, kSjis);
     RuntimeUnlockString(out);
@@ -577,20 +561,20 @@ TEST_F(Encodings, SetEncodingRetagsInPlaceOnlyWhenNobodyElseSees) {
     // Shared: a retagged copy, the original untouched.
     StringHandle shared = Make("ab", kEncodingUTF8);
     StringHandle other = shared;
-    StringHandle copy = Result(StringSetEncoding(shared.Get(), sjis.get()));
+    StringHandle copy = Result(StringSetEncoding(shared.Get(), sjis.Get()));
     EXPECT_NE(copy.Get(), shared.Get());
     EXPECT_EQ(copy.Encoding(), kSjis);
     EXPECT_EQ(Bytes(copy), "ab");
     EXPECT_EQ(shared.Encoding(), kEncodingUTF8);
 
     // Already tagged so: the string itself.
-    EXPECT_EQ(Result(StringSetEncoding(copy.Get(), sjis.get())).Get(), copy.Get());
+    EXPECT_EQ(Result(StringSetEncoding(copy.Get(), sjis.Get())).Get(), copy.Get());
     // No encoding: unknown. Nil: nil.
     EXPECT_EQ(Result(StringSetEncoding(shared.Get(), nullptr)).Encoding(), kEncodingUnknown);
-    EXPECT_EQ(StringSetEncoding(nullptr, sjis.get()), nullptr);
+    EXPECT_EQ(StringSetEncoding(nullptr, sjis.Get()), nullptr);
     // Into UTF-16: laid out as a UTF-16 record.
-    ObjectRef utf16(NewTextEncoding(kEncodingUTF16));
-    StringHandle wide = Result(StringSetEncoding(Make(Units(u"ab"), kEncodingUnknown).Get(), utf16.get()));
+    ObjectHandle utf16 = ObjectHandle::Adopt(NewTextEncoding(kEncodingUTF16));
+    StringHandle wide = Result(StringSetEncoding(Make(Units(u"ab"), kEncodingUnknown).Get(), utf16.Get()));
     EXPECT_EQ(wide.Encoding(), kEncodingUTF16);
     EXPECT_EQ(wide.Utf16()[0], u'a');
     EXPECT_EQ(wide.Utf16()[2], 0);
@@ -604,8 +588,8 @@ TEST_F(Encodings, SetEncodingNeverChangesAModuleLiteral) {
         uint8_t text[5];
     } literal = {{1, nullptr, 4, 2, kEncodingUTF8}, {2, 'a', 'b', 0, 0}};
     literal.record.text = literal.text;
-    ObjectRef sjis(NewTextEncoding(kSjis));
-    StringHandle out = Result(StringSetEncoding(&literal.record, sjis.get()));
+    ObjectHandle sjis = ObjectHandle::Adopt(NewTextEncoding(kSjis));
+    StringHandle out = Result(StringSetEncoding(&literal.record, sjis.Get()));
     EXPECT_NE(out.Get(), &literal.record);
     EXPECT_EQ(Bytes(out), "ab");
     EXPECT_EQ(literal.record.encoding, kEncodingUTF8);
@@ -613,14 +597,14 @@ TEST_F(Encodings, SetEncodingNeverChangesAModuleLiteral) {
 }
 
 TEST_F(Encodings, ConvertEncodingConverts) {
-    ObjectRef utf8(NewTextEncoding(kEncodingUTF8)), sjis(NewTextEncoding(kSjis));
+    ObjectHandle utf8 = ObjectHandle::Adopt(NewTextEncoding(kEncodingUTF8)), sjis = ObjectHandle::Adopt(NewTextEncoding(kSjis));
     StringHandle s = Make(kTexts[1].sjis, kSjis);
-    StringHandle out = Result(StringConvertEncoding(s.Get(), utf8.get()));
+    StringHandle out = Result(StringConvertEncoding(s.Get(), utf8.Get()));
     EXPECT_EQ(Bytes(out), kTexts[1].utf8);
     EXPECT_EQ(out.Encoding(), kEncodingUTF8);
-    EXPECT_EQ(Result(StringConvertEncoding(s.Get(), sjis.get())).Get(), s.Get());
+    EXPECT_EQ(Result(StringConvertEncoding(s.Get(), sjis.Get())).Get(), s.Get());
     EXPECT_EQ(Result(StringConvertEncoding(s.Get(), nullptr)).Get(), s.Get());
-    EXPECT_EQ(StringConvertEncoding(nullptr, utf8.get()), nullptr);
+    EXPECT_EQ(StringConvertEncoding(nullptr, utf8.Get()), nullptr);
 }
 
 // ---- _Encodings -------------------------------------------------------------------------------------------
@@ -654,39 +638,39 @@ TEST_F(Encodings, TheEncodingsModuleHas92PropertiesAtTheirIndexes) {
         {88, "ASCII", kEncodingASCII}, {89, "ShiftJIS", kSjis}, {90, "KOI8_R", 0x0A02},
         {91, "MacRomanLatin1", 0x0A04}, {92, "SystemDefault", SystemEncoding()},
     };
-    ObjectRef encodings(GetEncodingsObject());
+    ObjectHandle encodings = ObjectHandle::Adopt(GetEncodingsObject());
     for (const Case& c : cases) {
         EXPECT_EQ(PropertyName(cls->properties[c.index - 1]), c.name);
-        ObjectRef e(EncodingsGetter(encodings.get(), c.index));
+        ObjectHandle e = ObjectHandle::Adopt(EncodingsGetter(encodings.Get(), c.index));
         ASSERT_TRUE(e) << c.name;
-        EXPECT_EQ(uint32_t(e.encoding()->base), c.base) << c.name;
+        EXPECT_EQ(uint32_t(EncodingOf(e)->base), c.base) << c.name;
     }
-    ObjectRef ucs4(EncodingsGetter(encodings.get(), 3));
-    EXPECT_EQ(ucs4.encoding()->format, 3);
-    EXPECT_EQ(EncodingsGetter(encodings.get(), 0), nullptr);
-    EXPECT_EQ(EncodingsGetter(encodings.get(), 93), nullptr);
+    ObjectHandle ucs4 = ObjectHandle::Adopt(EncodingsGetter(encodings.Get(), 3));
+    EXPECT_EQ(EncodingOf(ucs4)->format, 3);
+    EXPECT_EQ(EncodingsGetter(encodings.Get(), 0), nullptr);
+    EXPECT_EQ(EncodingsGetter(encodings.Get(), 93), nullptr);
     EXPECT_EQ(EncodingsGetter(nullptr, -1), nullptr);
 }
 
 TEST_F(Encodings, SharedAndNewPropertyObjects) {
-    ObjectRef encodings(GetEncodingsObject());
+    ObjectHandle encodings = ObjectHandle::Adopt(GetEncodingsObject());
     for (int32_t index : {kIndexUTF8, kIndexUTF16, 88}) {
-        ObjectRef a(EncodingsGetter(encodings.get(), index)), b(EncodingsGetter(encodings.get(), index));
-        EXPECT_EQ(a.get(), b.get()) << index;
+        ObjectHandle a = ObjectHandle::Adopt(EncodingsGetter(encodings.Get(), index)), b = ObjectHandle::Adopt(EncodingsGetter(encodings.Get(), index));
+        EXPECT_EQ(a.Get(), b.Get()) << index;
     }
-    ObjectRef a(EncodingsGetter(encodings.get(), kIndexShiftJIS)), b(EncodingsGetter(encodings.get(), kIndexShiftJIS));
-    EXPECT_NE(a.get(), b.get()) << "a new object each time";
-    EXPECT_EQ(a.get()->refCount, 1);
+    ObjectHandle a = ObjectHandle::Adopt(EncodingsGetter(encodings.Get(), kIndexShiftJIS)), b = ObjectHandle::Adopt(EncodingsGetter(encodings.Get(), kIndexShiftJIS));
+    EXPECT_NE(a.Get(), b.Get()) << "a new object each time";
+    EXPECT_EQ(a.Get()->refCount, 1);
 }
 
 TEST_F(Encodings, FontEncodingIsTheSystemEncoding) {
     StringHandle name("MS UI Gothic");
-    ObjectRef e(getFontTextEncoding(name.Get()));
+    ObjectHandle e = ObjectHandle::Adopt(getFontTextEncoding(name.Get()));
     ASSERT_TRUE(e);
-    EXPECT_EQ(e.encoding()->code, SystemEncoding());
-    ObjectRef again(getFontTextEncoding(nullptr));
+    EXPECT_EQ(EncodingOf(e)->code, SystemEncoding());
+    ObjectHandle again = ObjectHandle::Adopt(getFontTextEncoding(nullptr));
     ASSERT_TRUE(again);
-    EXPECT_EQ(again.encoding()->code, SystemEncoding()) << "nil repeats the previous answer";
+    EXPECT_EQ(EncodingOf(again)->code, SystemEncoding()) << "nil repeats the previous answer";
 }
 
 // ---- TextConverter ----------------------------------------------------------------------------------------
@@ -715,74 +699,74 @@ TEST_F(Encodings, WhichConvertersAreMade) {
          false},
     };
     for (const Case& c : cases) {
-        ObjectRef source(c.source()), destination(c.destination());
-        ObjectRef converter(getTextConverter(source.get(), destination.get()));
+        ObjectHandle source = ObjectHandle::Adopt(c.source()), destination = ObjectHandle::Adopt(c.destination());
+        ObjectHandle converter = ObjectHandle::Adopt(getTextConverter(source.Get(), destination.Get()));
         EXPECT_EQ(bool(converter), c.made) << c.what;
     }
-    ObjectRef sjis(NewTextEncoding(kSjis));
-    EXPECT_EQ(getTextConverter(sjis.get(), nullptr), nullptr);
+    ObjectHandle sjis = ObjectHandle::Adopt(NewTextEncoding(kSjis));
+    EXPECT_EQ(getTextConverter(sjis.Get(), nullptr), nullptr);
 }
 
 TEST_F(Encodings, TheClassRecordOfTextConverter) {
-    ObjectRef converter(ConverterByIndex(kIndexShiftJIS, kIndexUTF8));
+    ObjectHandle converter = ObjectHandle::Adopt(ConverterByIndex(kIndexShiftJIS, kIndexUTF8));
     ASSERT_TRUE(converter);
-    EXPECT_EQ(converter.get()->classPtr, ClassNamed("TextConverter"));
-    EXPECT_EQ(converter.get()->classPtr->instanceSize, kTextConverterSize);
-    EXPECT_EQ(converter.get()->classPtr->staticMethodCount, 2);
-    auto* c = reinterpret_cast<TextConverterObject*>(converter.get());
+    EXPECT_EQ(converter.Get()->classPtr, ClassNamed("TextConverter"));
+    EXPECT_EQ(converter.Get()->classPtr->instanceSize, kTextConverterSize);
+    EXPECT_EQ(converter.Get()->classPtr->staticMethodCount, 2);
+    auto* c = reinterpret_cast<TextConverterObject*>(converter.Get());
     EXPECT_EQ(c->source, kSjis);
     EXPECT_EQ(c->destination, kEncodingUTF8);
-    textConverterClear(converter.get());
+    textConverterClear(converter.Get());
     EXPECT_EQ(c->source, kSjis) << "clear does nothing";
     EXPECT_EQ(ExportFindForLink("textConverterConvert"), reinterpret_cast<void*>(textConverterConvert));
 }
 
 TEST_F(Encodings, ConverterWithEqualEncodingsRetags) {
-    ObjectRef converter(ConverterByIndex(kIndexShiftJIS, kIndexDOSJapanese));
+    ObjectHandle converter = ObjectHandle::Adopt(ConverterByIndex(kIndexShiftJIS, kIndexDOSJapanese));
     ASSERT_TRUE(converter);
-    ObjectRef same(ConverterByIndex(kIndexShiftJIS, kIndexShiftJIS));
+    ObjectHandle same = ObjectHandle::Adopt(ConverterByIndex(kIndexShiftJIS, kIndexShiftJIS));
     StringHandle s = Make("\x98\x48\xFF", kEncodingUnknown);  // 0xFF would not survive transcoding
-    StringHandle out = Result(textConverterConvert(same.get(), s.Get()));
+    StringHandle out = Result(textConverterConvert(same.Get(), s.Get()));
     EXPECT_EQ(Bytes(out), "\x98\x48\xFF");
     EXPECT_EQ(out.Encoding(), kSjis);
     StringHandle tagged = Make("\x98\x48", kSjis);
-    EXPECT_EQ(Result(textConverterConvert(same.get(), tagged.Get())).Get(), tagged.Get());
+    EXPECT_EQ(Result(textConverterConvert(same.Get(), tagged.Get())).Get(), tagged.Get());
     // Different encodings of one code page transcode: the result is tagged DOS Japanese.
-    StringHandle dos = Result(textConverterConvert(converter.get(), tagged.Get()));
+    StringHandle dos = Result(textConverterConvert(converter.Get(), tagged.Get()));
     EXPECT_EQ(Bytes(dos), "\x98\x48");
     EXPECT_EQ(dos.Encoding(), 0x0420u);
-    EXPECT_EQ(textConverterConvert(converter.get(), nullptr), nullptr);
+    EXPECT_EQ(textConverterConvert(converter.Get(), nullptr), nullptr);
     EXPECT_EQ(textConverterConvert(nullptr, tagged.Get()), nullptr);
 }
 
 TEST_F(Encodings, ConverterFromPartsKeepsTheFullIdentifier) {
-    ObjectRef sjis(NewTextEncoding(kSjis)), utf8Parts(getTextEncoding(0x0100, 0, 2));
-    ObjectRef converter(getTextConverter(sjis.get(), utf8Parts.get()));
-    StringHandle out = Result(textConverterConvert(converter.get(), Make(kTexts[0].sjis, kSjis).Get()));
+    ObjectHandle sjis = ObjectHandle::Adopt(NewTextEncoding(kSjis)), utf8Parts = ObjectHandle::Adopt(getTextEncoding(0x0100, 0, 2));
+    ObjectHandle converter = ObjectHandle::Adopt(getTextConverter(sjis.Get(), utf8Parts.Get()));
+    StringHandle out = Result(textConverterConvert(converter.Get(), Make(kTexts[0].sjis, kSjis).Get()));
     EXPECT_EQ(Bytes(out), kTexts[0].utf8) << "UTF-8, not UTF-16";
     EXPECT_EQ(out.Encoding(), kEncodingUTF8);
 }
 
 TEST_F(Encodings, ConvertersToWideAndJapaneseEncodings) {
-    ObjectRef toWide(ConverterByIndex(kIndexShiftJIS, kIndexUTF16));
-    StringHandle wide = Result(textConverterConvert(toWide.get(), Make("\x98\x48\x90\xFC", kSjis).Get()));
+    ObjectHandle toWide = ObjectHandle::Adopt(ConverterByIndex(kIndexShiftJIS, kIndexUTF16));
+    StringHandle wide = Result(textConverterConvert(toWide.Get(), Make("\x98\x48\x90\xFC", kSjis).Get()));
     EXPECT_EQ(Bytes(wide), Units(u"\u8DEF\u7DDA"));
     EXPECT_EQ(wide.Encoding(), kEncodingUTF16);
-    ObjectRef utf8(NewTextEncoding(kEncodingUTF8)), euc(NewTextEncoding(kEuc));
-    ObjectRef toEuc(getTextConverter(utf8.get(), euc.get()));
-    StringHandle asEuc = Result(textConverterConvert(toEuc.get(), Utf8(kTexts[2].utf8).Get()));
+    ObjectHandle utf8 = ObjectHandle::Adopt(NewTextEncoding(kEncodingUTF8)), euc = ObjectHandle::Adopt(NewTextEncoding(kEuc));
+    ObjectHandle toEuc = ObjectHandle::Adopt(getTextConverter(utf8.Get(), euc.Get()));
+    StringHandle asEuc = Result(textConverterConvert(toEuc.Get(), Utf8(kTexts[2].utf8).Get()));
     EXPECT_EQ(Bytes(asEuc), kTexts[2].euc);
-    ObjectRef koi(NewTextEncoding(0x0A02)), koi2(NewTextEncoding(0x0A02));
-    ObjectRef noPage(getTextConverter(koi.get(), koi2.get()));
+    ObjectHandle koi = ObjectHandle::Adopt(NewTextEncoding(0x0A02)), koi2 = ObjectHandle::Adopt(NewTextEncoding(0x0A02));
+    ObjectHandle noPage = ObjectHandle::Adopt(getTextConverter(koi.Get(), koi2.Get()));
     EXPECT_FALSE(noPage) << "no code page on either side";
 }
 
 // ---- EndOfLine -------------------------------------------------------------------------------------------------
 
 TEST_F(Encodings, EndOfLineObjectServesItsMembers) {
-    ObjectRef eol(RuntimeGetEndOfLineObject());
+    ObjectHandle eol = ObjectHandle::Adopt(RuntimeGetEndOfLineObject());
     ASSERT_TRUE(eol);
-    ClassRecord* cls = eol.get()->classPtr;
+    ClassRecord* cls = eol.Get()->classPtr;
     EXPECT_EQ(cls, ClassNamed("EndOfLine"));
     EXPECT_EQ(cls->instanceSize, 28);
     ASSERT_EQ(cls->propertyCount, 3);
@@ -793,7 +777,7 @@ TEST_F(Encodings, EndOfLineObjectServesItsMembers) {
     for (int32_t i = 0; i < 3; ++i) {
         EXPECT_EQ(PropertyName(cls->properties[i]), cases[i].name);
         auto getter = reinterpret_cast<StringValue*(__cdecl*)(ObjectHeader*, int32_t)>(cls->properties[i].getter);
-        StringHandle text = Result(getter(eol.get(), cls->properties[i].parameter));
+        StringHandle text = Result(getter(eol.Get(), cls->properties[i].parameter));
         EXPECT_EQ(Bytes(text), cases[i].text);
         EXPECT_EQ(text.Encoding(), kEncodingASCII);
     }
@@ -808,17 +792,17 @@ TEST_F(Encodings, EndOfLineObjectServesItsMembers) {
         EXPECT_EQ(signature.rfind(names[i], 0), 0u) << signature;
     }
     StringHandle s = Make("\x98\x48", kSjis);
-    EXPECT_EQ(Bytes(Result(RuntimeEndOfLineAddRight(eol.get(), s.Get()))), "\x98\x48\r\n");
-    EXPECT_EQ(Result(RuntimeEndOfLineAddRight(eol.get(), s.Get())).Encoding(), kSjis);
-    EXPECT_EQ(Bytes(Result(RuntimeEndOfLineAdd(eol.get(), s.Get()))), "\r\n\x98\x48");
-    EXPECT_EQ(RuntimeEndOfLineCompare(eol.get(), Ascii("\r\n").Get()), 0);
+    EXPECT_EQ(Bytes(Result(RuntimeEndOfLineAddRight(eol.Get(), s.Get()))), "\x98\x48\r\n");
+    EXPECT_EQ(Result(RuntimeEndOfLineAddRight(eol.Get(), s.Get())).Encoding(), kSjis);
+    EXPECT_EQ(Bytes(Result(RuntimeEndOfLineAdd(eol.Get(), s.Get()))), "\r\n\x98\x48");
+    EXPECT_EQ(RuntimeEndOfLineCompare(eol.Get(), Ascii("\r\n").Get()), 0);
     EXPECT_EQ(ExportFindForLink("RuntimeGetEndOfLineObject"), reinterpret_cast<void*>(RuntimeGetEndOfLineObject));
 }
 
 TEST_F(Encodings, EachEndOfLineObjectIsNew) {
-    ObjectRef a(RuntimeGetEndOfLineObject()), b(RuntimeGetEndOfLineObject());
-    EXPECT_NE(a.get(), b.get());
-    EXPECT_EQ(a.get()->refCount, 1);
+    ObjectHandle a = ObjectHandle::Adopt(RuntimeGetEndOfLineObject()), b = ObjectHandle::Adopt(RuntimeGetEndOfLineObject());
+    EXPECT_NE(a.Get(), b.Get());
+    EXPECT_EQ(a.Get()->refCount, 1);
 }
 
 }  // namespace

@@ -76,10 +76,7 @@ class FilesTest : public ::testing::Test {
 protected:
     void SetUp() override {
         liveBefore_ = RuntimeLiveObjectCount();
-        wchar_t temp[MAX_PATH];
-        GetTempPathW(MAX_PATH, temp);
-        folder_ = std::wstring(temp) + L"orvane_files_" + std::to_wstring(GetCurrentProcessId());
-        CreateDirectoryW(folder_.c_str(), nullptr);
+        folder_ = FreshTempFolder(L"files");
     }
     void TearDown() override {
         RemoveFolder(folder_);

@@ -11,6 +11,7 @@
 #include "graphics/Picture.h"
 #include "loader/relocentry.h"
 #include "objects/ObjectDefinition.h"
+#include "objects/ObjectHandle.h"
 #include "objects/RuntimeObjectFoundation.h"
 #include "orvane/exports.h"
 #include "tests/TestStrings.h"
@@ -24,16 +25,14 @@ constexpr int32_t kOmit = kOmittedSize;
 
 // A 32-bit picture and its Graphics, both released at the end.
 struct Canvas {
+    ObjectHandle pictureHandle, graphicsHandle;  // the Graphics goes first
     ObjectHeader* picture;
     ObjectHeader* g;
     Canvas(int32_t w, int32_t h, int32_t depth = 32)
-        : picture(newPicture(w, h, depth)), g(pictureGraphicsGetter(picture, 0)) {}
-    ~Canvas() {
-        RuntimeUnlockObject(g);
-        RuntimeUnlockObject(picture);
-    }
-    Canvas(const Canvas&) = delete;
-    Canvas& operator=(const Canvas&) = delete;
+        : pictureHandle(ObjectHandle::Adopt(newPicture(w, h, depth))),
+          graphicsHandle(ObjectHandle::Adopt(pictureGraphicsGetter(pictureHandle.Get(), 0))),
+          picture(pictureHandle.Get()),
+          g(graphicsHandle.Get()) {}
     int32_t At(int32_t x, int32_t y) const { return graphicsPixelGetter(g, x, y); }
     int32_t Count(int32_t colour) const {
         int32_t n = 0;

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "loader/ExecutableLayout.h"
 #include "loader/ResourceManager.h"
 #include "loader/loaderX86.h"
 #include "loader/relocentry.h"
@@ -193,6 +194,15 @@ std::string Loops(uint32_t first) {
     return kDamaged + std::string("the chain of sites starting at code offset ") +
            std::to_string(first) + " does not end.";
 }
+std::string OperandOutside(const char* block, uint32_t operand, uint32_t site) {
+    return kDamaged + std::string("the ") + block + " offset " + std::to_string(operand) +
+           " at code offset " + std::to_string(site) + " lies outside the " + block + " block.";
+}
+std::string NotExported(const std::string& name) {
+    return "The application could not be loaded because the runtime does not export the "
+           "function " +
+           name + ".";
+}
 std::string OutsideData(uint32_t offset) {
     return kDamaged + std::string("the string literal at data offset ") +
            std::to_string(offset) + " lies outside the data block.";
@@ -272,7 +282,9 @@ TEST_F(LoaderTest, EntryPointNamesMatchWhateverTheirLetterCase) {
     }
 }
 
-TEST_F(LoaderTest, MissingEntryPointIsReportedAndLinkingGoesOn) {
+// The report's OK must not let the module run: the link fails there, with the
+// chain unpatched and no later record applied.
+TEST_F(LoaderTest, MissingEntryPointIsReportedAndFailsTheLink) {
     Blocks b;
     b.Chain({4, 8});
     b.SetCode32(12, 0x30);
@@ -281,7 +293,8 @@ TEST_F(LoaderTest, MissingEntryPointIsReportedAndLinkingGoesOn) {
     StringHandle error;
     ImportBlock imports;
     imports.EntryPoint(1, 4, "noSuchEntryPoint").DataRelocation(12).EntryPoint(0, 20, "RuntimeRun");
-    ASSERT_TRUE(Link(b, imports, error));
+    EXPECT_FALSE(Link(b, imports, error));
+    EXPECT_EQ(Str(error), NotExported("noSuchEntryPoint"));
     ASSERT_EQ(capture.Reports().size(), 1u);
     const CapturedReport& r = capture.Reports()[0];
     EXPECT_EQ(r.unit, "loaderX86");
@@ -293,8 +306,21 @@ TEST_F(LoaderTest, MissingEntryPointIsReportedAndLinkingGoesOn) {
               std::string::npos);
     EXPECT_EQ(b.Code32(4), 8u);  // the chain stays as it was
     EXPECT_EQ(b.Code32(8), 0u);
-    EXPECT_EQ(b.Code32(12), Address(b.Data()) + 0x30);  // later records still applied
-    EXPECT_EQ(b.Code32(20), Address(ExportFindForLink("RuntimeRun")));
+    EXPECT_EQ(b.Code32(12), 0x30u);  // later records are not applied
+    EXPECT_EQ(b.Code32(20), 0u);
+    EXPECT_TRUE(b.GuardsIntact());
+
+    // Records before the missing name were applied; the link fails all the same.
+    Blocks c;
+    c.SetCode32(12, 0x30);
+    c.Chain({20});
+    ImportBlock later;
+    later.DataRelocation(12).EntryPoint(0, 20, "RuntimeRun").EntryPoint(1, 4, "noSuchEither");
+    EXPECT_FALSE(Link(c, later, error));
+    EXPECT_EQ(Str(error), NotExported("noSuchEither"));
+    EXPECT_EQ(c.Code32(12), Address(c.Data()) + 0x30);
+    EXPECT_EQ(c.Code32(20), Address(ExportFindForLink("RuntimeRun")));
+    EXPECT_EQ(capture.Reports().size(), 2u);
 }
 
 // ---- Types 2, 3 and 5 -------------------------------------------------------------------
@@ -318,6 +344,48 @@ TEST_F(LoaderTest, RelocationsAddTheirBase) {
         const uint32_t base = Address(c.dataBase ? b.Data() : b.Code());
         EXPECT_EQ(b.Code32(8), base + 0x10) << int(c.type);
         EXPECT_EQ(b.Code32(60), base) << int(c.type);
+        EXPECT_TRUE(b.GuardsIntact());
+    }
+}
+
+// An operand may point anywhere in its block or just past its end; one
+// further fails the link before the site is touched.
+TEST_F(LoaderTest, RelocationOperandsMustLieInTheirBlock) {
+    const uint32_t kCode = 64, kData = 40;  // different sizes: each type checks its own block
+    struct Case {
+        uint8_t type;
+        uint32_t operand;
+        bool links;
+    } cases[] = {
+        {2, 0, true},           {2, kData - 1, true},   {2, kData, true},
+        {2, kData + 1, false},  {2, kCode, false},      {2, 0x7FFFFFFF, false},
+        {2, 0xFFFFFFFC, false}, {3, 0, true},           {3, kCode, true},
+        {3, kCode + 1, false},  {3, 0x10000, false},    {3, 0xFFFFFFFF, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE("type " + std::to_string(c.type) + ", operand " + std::to_string(c.operand));
+        Blocks b(kCode, kData);
+        b.SetCode32(8, 4);
+        b.SetCode32(20, c.operand);
+        ImportBlock imports;
+        imports.DataRelocation(8);
+        if (c.type == 2)
+            imports.DataRelocation(20);
+        else
+            imports.CodeRelocation(20);
+        const std::vector<uint8_t> dataBefore = b.DataBytes();
+        StringHandle error;
+        EXPECT_EQ(Link(b, imports, error), c.links) << Str(error);
+        const uint32_t base = Address(c.type == 2 ? b.Data() : b.Code());
+        if (c.links) {
+            EXPECT_TRUE(error.IsEmpty());
+            EXPECT_EQ(b.Code32(20), base + c.operand);
+        } else {
+            EXPECT_EQ(Str(error), OperandOutside(c.type == 2 ? "data" : "code", c.operand, 20));
+            EXPECT_EQ(b.Code32(20), c.operand);  // not touched
+        }
+        EXPECT_EQ(b.Code32(8), Address(b.Data()) + 4);  // the record before is applied
+        EXPECT_EQ(b.DataBytes(), dataBefore);
         EXPECT_TRUE(b.GuardsIntact());
     }
 }
@@ -754,16 +822,7 @@ TEST_F(LoaderTest, LocatorSelectsDevelopmentModeOrGivesTheOffsets) {
 
 // ---- Reading images and development files ----------------------------------------------------
 
-std::wstring FreshFolder() {
-    static int counter = 0;
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    std::wstring folder = std::wstring(temp) + L"orvane_loader_" +
-                          std::to_wstring(GetCurrentProcessId()) + L"_" +
-                          std::to_wstring(++counter);
-    CreateDirectoryW(folder.c_str(), nullptr);
-    return folder;
-}
+std::wstring FreshFolder() { return FreshTempFolder(L"loader"); }
 
 bool WriteFileBytes(const std::wstring& path, const std::vector<uint8_t>& bytes) {
     HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
@@ -822,6 +881,26 @@ protected:
         }
         OpenFile file(path);
         return ReadImageBlocks(file.handle, imageOffset, blocks, error);
+    }
+    // The same through the check that the image lies behind the executable.
+    bool ReadAppended(const std::vector<uint8_t>& fileBytes, uint32_t imageOffset,
+                      ModuleBlocks& blocks, StringHandle& error) {
+        const std::wstring path = folder_ + L"\\app.exe";
+        if (!WriteFileBytes(path, fileBytes)) {
+            ADD_FAILURE() << "cannot write the executable";
+            return false;
+        }
+        OpenFile file(path);
+        return ReadAppendedImage(file.handle, imageOffset, blocks, error);
+    }
+    bool OwnBytesEnd(const std::vector<uint8_t>& fileBytes, uint64_t& end) {
+        const std::wstring path = folder_ + L"\\app.exe";
+        if (!WriteFileBytes(path, fileBytes)) {
+            ADD_FAILURE() << "cannot write the executable";
+            return false;
+        }
+        OpenFile file(path);
+        return ExecutableOwnBytesEnd(file.handle, end);
     }
 
     std::wstring folder_;
@@ -889,6 +968,117 @@ TEST_F(ImageFileTest, TruncatedOrDamagedImagesFailCleanly) {
         EXPECT_FALSE(Read(c.bytes, c.offset, blocks, error)) << c.what;
         EXPECT_EQ(Str(error), kDamagedImage) << c.what;
     }
+}
+
+// The test program is a PE file made by the same linker as the runtime.
+std::vector<uint8_t> TestProgramBytes() {
+    wchar_t path[MAX_PATH];
+    const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::vector<uint8_t> bytes;
+    if (n == 0 || n >= MAX_PATH) return bytes;
+    OpenFile file(path);
+    LARGE_INTEGER size;
+    if (file.handle == INVALID_HANDLE_VALUE || !GetFileSizeEx(file.handle, &size)) return bytes;
+    bytes.resize(size_t(size.QuadPart));
+    DWORD got = 0;
+    if (!ReadFile(file.handle, bytes.data(), DWORD(bytes.size()), &got, nullptr) || got != bytes.size())
+        bytes.clear();
+    return bytes;
+}
+
+// The file offset of the first section's raw data, from the headers.
+uint32_t FirstSectionData(const std::vector<uint8_t>& exe) {
+    const uint32_t pe = Read32(&exe[0x3C]);
+    const uint32_t optionalSize = uint32_t(exe[pe + 20] | exe[pe + 21] << 8);
+    return Read32(&exe[pe + 24 + optionalSize + 20]);
+}
+
+TEST_F(ImageFileTest, OwnBytesOfTheExecutableEndWhereTheLinkerStopped) {
+    const std::vector<uint8_t> exe = TestProgramBytes();
+    ASSERT_GT(exe.size(), 4096u);
+    uint64_t end = 0;
+    ASSERT_TRUE(OwnBytesEnd(exe, end));
+    EXPECT_EQ(end, exe.size());  // headers, sections, symbols and their names fill the file
+    // Whatever follows the executable is not its own.
+    std::vector<uint8_t> longer = exe;
+    longer.resize(exe.size() + 100, 0x55);
+    ASSERT_TRUE(OwnBytesEnd(longer, end));
+    EXPECT_EQ(end, exe.size());
+
+    // Files that do not start with PE headers.
+    std::vector<uint8_t> noSignature = exe;
+    noSignature[Read32(&exe[0x3C])] = 'X';
+    const struct {
+        const char* what;
+        std::vector<uint8_t> bytes;
+    } cases[] = {
+        {"empty", {}},
+        {"text", std::vector<uint8_t>(100, 'x')},
+        {"DOS header only", {exe.begin(), exe.begin() + 64}},
+        {"cut in the file header", {exe.begin(), exe.begin() + Read32(&exe[0x3C]) + 10}},
+        {"cut in the section table", {exe.begin(), exe.begin() + Read32(&exe[0x3C]) + 24 + 224 + 20}},
+        {"no PE signature", noSignature},
+    };
+    for (const auto& c : cases) EXPECT_FALSE(OwnBytesEnd(c.bytes, end)) << c.what;
+}
+
+// An image is read only from behind the executable's own bytes, where the
+// stamp step appends it. A well-formed image placed inside the headers or
+// sections is refused like any other damage.
+TEST_F(ImageFileTest, AppendedImageMustLieBehindTheExecutable) {
+    const std::vector<uint8_t> exe = TestProgramBytes();
+    ASSERT_GT(exe.size(), 4096u);
+    const std::vector<uint8_t> code = Bytes("\xC3\x90\x90"), data = Bytes("datadata");
+    const std::vector<uint8_t> image = Image({code, data, Bytes("\x09"), {}, {}});
+    const uint32_t size = uint32_t(exe.size());
+    const uint32_t padded = (size + 3) / 4 * 4;
+    enum class Place { kOver, kBehind };
+    struct Case {
+        const char* what;
+        Place place;
+        uint32_t imageAt;   // where the image bytes are
+        uint32_t offset;    // what the locator says
+        uint32_t cutTail;   // bytes taken off the end of the file
+        bool reads;
+    } cases[] = {
+        {"behind the executable", Place::kBehind, size, size, 0, true},
+        {"padded as the stamp step does", Place::kBehind, padded, padded, 0, true},
+        {"inside the headers", Place::kOver, 8, 8, 0, false},
+        {"at the first section", Place::kOver, FirstSectionData(exe), FirstSectionData(exe), 0, false},
+        {"ending at the executable's end", Place::kOver, size - uint32_t(image.size()),
+         size - uint32_t(image.size()), 0, false},
+        {"one byte before the image", Place::kBehind, size, size - 1, 0, false},
+        {"one byte into the image", Place::kBehind, size, size + 1, 0, false},
+        {"running past the end of the file", Place::kBehind, size, size, 1, false},
+        {"beyond the end of the file", Place::kBehind, size, size + uint32_t(image.size()) + 4, 0,
+         false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<uint8_t> file = exe;
+        if (c.place == Place::kBehind) file.resize(c.imageAt, 0);
+        if (file.size() < c.imageAt + image.size()) file.resize(c.imageAt + image.size());
+        std::copy(image.begin(), image.end(), file.begin() + c.imageAt);
+        file.resize(file.size() - c.cutTail);
+        ModuleBlocks blocks;
+        StringHandle error;
+        ASSERT_EQ(ReadAppended(file, c.offset, blocks, error), c.reads) << Str(error);
+        if (c.reads) {
+            EXPECT_EQ(std::vector<uint8_t>(blocks.code, blocks.code + blocks.codeSize), code);
+            EXPECT_EQ(std::vector<uint8_t>(blocks.data, blocks.data + blocks.dataSize), data);
+            FreeModuleBlocks(blocks);
+        } else {
+            EXPECT_EQ(Str(error), kDamagedImage);
+            EXPECT_EQ(blocks.code, nullptr);
+        }
+    }
+    // A file without PE headers has no place for an image.
+    std::vector<uint8_t> plain(100, 'x');
+    plain.insert(plain.end(), image.begin(), image.end());
+    ModuleBlocks blocks;
+    StringHandle error;
+    EXPECT_FALSE(ReadAppended(plain, 100, blocks, error));
+    EXPECT_EQ(Str(error), kDamagedImage);
 }
 
 // Development mode runs in a folder of its own.
@@ -984,7 +1174,14 @@ TEST_F(DevelopmentTest, ModuleWithoutCodeOrWithDamagedLinksIsNotRun) {
          ImportBlock().Library(11, "f", "NoSuchLibrary_q7.dll").Bytes(),
          "The application could not be loaded because a necessary shared library "
          "NoSuchLibrary_q7.dll could not be found."},
+        // The report is answered OK (the capture's answer).
+        {"name not exported", StoreModule().code,
+         ImportBlock().DataRelocation(2).EntryPoint(1, 11, "noSuchEntryPoint").Bytes(),
+         NotExported("noSuchEntryPoint")},
+        {"data operand past the data", {0xC7, 0x05, 9, 0, 0, 0, 42, 0, 0, 0, 0xC3},
+         ImportBlock().DataRelocation(2).Bytes(), OperandOutside("data", 9, 2)},
     };
+    AssertionCapture capture;
     for (const Case& c : cases) {
         std::vector<uint8_t> data(8, 0);
         WriteModule(c.code, data, c.imports);
@@ -996,6 +1193,7 @@ TEST_F(DevelopmentTest, ModuleWithoutCodeOrWithDamagedLinksIsNotRun) {
             EXPECT_EQ(Read32(DataBase()), 0u) << c.what;  // not run
         }
     }
+    EXPECT_EQ(capture.Reports().size(), 1u);  // the name not exported
 }
 
 // ---- The message box text ----------------------------------------------------------------------

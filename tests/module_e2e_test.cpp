@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
 #include <map>
 #include <random>
@@ -13,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "loader/ExecutableLayout.h"
 #include "tests/TestFiles.h"
 #include "tools/PeResource.h"
 
@@ -90,26 +92,12 @@ Bytes ImageOf(const Module& m) {
 
 std::wstring Widen(const std::string& s) { return std::wstring(s.begin(), s.end()); }
 
-// A build output as Wine sees it: the Linux path on drive Z:.
-std::wstring WinePath(std::string path) {
-    if (!path.empty() && path[0] == '/') path = "Z:" + path;
-    for (char& c : path)
-        if (c == '/') c = '\\';
-    return Widen(path);
-}
+// A build output as Wine sees it.
+std::wstring WideWinePath(const std::string& path) { return Widen(WinePath(path)); }
 
-std::wstring RuntimeExe() { return WinePath(ORVANE_RUNTIME_EXE); }
+std::wstring RuntimeExe() { return WideWinePath(ORVANE_RUNTIME_EXE); }
 
-std::wstring FreshFolder() {
-    static int counter = 0;
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    std::wstring folder = std::wstring(temp) + L"orvane_e2e_" +
-                          std::to_wstring(GetCurrentProcessId()) + L"_" +
-                          std::to_wstring(++counter);
-    CreateDirectoryW(folder.c_str(), nullptr);
-    return folder;
-}
+std::wstring FreshFolder() { return FreshTempFolder(L"e2e"); }
 
 bool WriteBytes(const std::wstring& path, const Bytes& bytes) {
     HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
@@ -175,6 +163,23 @@ void WriteStampedExecutable(const std::wstring& path, const Bytes& image) {
     for (int i = 0; i < 4; ++i) exe[locator.fileOffset + i] = uint8_t(offset >> (8 * i));
     exe.insert(exe.end(), image.begin(), image.end());
     ASSERT_TRUE(WriteBytes(path, exe));
+}
+
+// Points the locator of the executable at path at offset.
+void SetLocatorOffset(const std::wstring& path, uint32_t offset) {
+    Bytes exe;
+    ASSERT_TRUE(ReadBytes(path, exe));
+    pe::ResourceData locator;
+    ASSERT_TRUE(pe::FindModuleLocator(exe.data(), exe.size(), locator));
+    for (int i = 0; i < 4; ++i) exe[locator.fileOffset + i] = uint8_t(offset >> (8 * i));
+    ASSERT_TRUE(WriteBytes(path, exe));
+}
+
+// The file offset of the first section's raw data, from the headers.
+uint32_t FirstSectionData(const Bytes& exe) {
+    const uint32_t pe = Get32(&exe[0x3C]);
+    const uint32_t optionalSize = uint32_t(exe[pe + 20] | exe[pe + 21] << 8);
+    return Get32(&exe[pe + 24 + optionalSize + 20]);
 }
 
 // ---- Watching the child -------------------------------------------------------------------
@@ -385,27 +390,87 @@ TEST_F(ModuleEndToEnd, FailedLoadsShowTheirMessageAndExitCleanly) {
 }
 
 // A name that is not exported is an assertion report: Cancel ends the process
-// at once, OK lets linking go on and the module run.
-TEST_F(ModuleEndToEnd, MissingExportIsAnAssertionReport) {
-    struct Case {
-        Answer answer;
-        std::string trace;
-    } cases[] = {{Answer::kCancel, "<missing>"}, {Answer::kOK, kExpectedTrace}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.answer == Answer::kOK ? "OK" : "Cancel");
+// at once; after OK the load fails with its own message. The module never runs.
+TEST_F(ModuleEndToEnd, MissingExportIsReportedAndTheModuleNeverRuns) {
+    for (Answer answer : {Answer::kCancel, Answer::kOK}) {
+        SCOPED_TRACE(answer == Answer::kOK ? "OK" : "Cancel");
         DeleteFileW(Trace().c_str());
         WriteDevelopmentFiles(run_, TraceModule(true));
-        const ChildRun run = RunChild(RuntimeExe(), run_, {c.answer});
+        const ChildRun run = RunChild(RuntimeExe(), run_, {answer, Answer::kOK});
         ASSERT_TRUE(run.started);
         EXPECT_FALSE(run.timedOut);
         EXPECT_EQ(run.exitCode, 0u) << Describe(run);
-        ASSERT_EQ(run.boxes.size(), 1u) << Describe(run);
+        ASSERT_EQ(run.boxes.size(), answer == Answer::kOK ? 2u : 1u) << Describe(run);
         EXPECT_EQ(run.boxes[0].title, L"Failed Assertion");
         EXPECT_TRUE(ContainsText(run.boxes[0], L"loaderX86: 206")) << Describe(run);
         EXPECT_TRUE(ContainsText(run.boxes[0], L"Failure Condition: foundFunction")) << Describe(run);
         EXPECT_TRUE(ContainsText(run.boxes[0], L"Function 'noSuchEntryPoint' was not exported"))
             << Describe(run);
-        EXPECT_EQ(ReadText(Trace()), c.trace);
+        if (answer == Answer::kOK) {
+            EXPECT_EQ(run.boxes[1].title, L"") << Describe(run);
+            EXPECT_TRUE(HasText(run.boxes[1],
+                                L"The application could not be loaded because the runtime does "
+                                L"not export the function noSuchEntryPoint."))
+                << Describe(run);
+        }
+        EXPECT_EQ(ReadText(Trace()), "<missing>");
+    }
+}
+
+// The locator of a stamped copy pointing elsewhere than at the image: inside
+// the runtime's own headers or sections, even at a well-formed image forged
+// there, one byte into the image, or at an image that runs past the end of
+// the file. Each is a damaged image: one box, exit code 0, nothing run.
+TEST_F(ModuleEndToEnd, LocatorNotAtAWholeImageIsADamagedImage) {
+    Bytes runtime;
+    ASSERT_TRUE(ReadBytes(RuntimeExe(), runtime));
+    const uint32_t imageAt = uint32_t(runtime.size());
+    // ud2: run, it ends the process with Wine's illegal instruction report.
+    Module trap;
+    trap.code = {0x0F, 0x0B};
+    const Bytes trapImage = ImageOf(trap);  // 22 bytes: fits in the DOS stub at 0x40..0x7F
+    const Bytes traceImage = ImageOf(TraceModule(false));
+    enum class Damage { kOffset, kForged, kCodeCountPastTheEnd };
+    const struct {
+        const char* what;
+        Damage damage;
+        uint32_t offset;
+        const Bytes* forged;  // written over the runtime's bytes at offset
+    } cases[] = {
+        {"offset 8, in the headers", Damage::kOffset, 8, nullptr},
+        {"offset of the first section", Damage::kOffset, FirstSectionData(runtime), nullptr},
+        {"image forged into the headers", Damage::kForged, 0x40, &trapImage},
+        // The runtime's last bytes are its symbol names, never read at run time.
+        {"image forged over the runtime's last bytes", Damage::kForged,
+         imageAt - uint32_t(traceImage.size()), &traceImage},
+        {"one byte into the image", Damage::kOffset, imageAt + 1, nullptr},
+        {"image runs past the end of the file", Damage::kCodeCountPastTheEnd, imageAt, nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        DeleteFileW(Trace().c_str());
+        Bytes image = traceImage;
+        if (c.damage == Damage::kCodeCountPastTheEnd) image[0] = uint8_t(image.size() - 3);
+        const std::wstring exe = exeFolder_ + L"\\app.exe";
+        WriteStampedExecutable(exe, image);
+        if (c.forged) {
+            Bytes bytes;
+            ASSERT_TRUE(ReadBytes(exe, bytes));
+            std::copy(c.forged->begin(), c.forged->end(), bytes.begin() + c.offset);
+            ASSERT_TRUE(WriteBytes(exe, bytes));
+        }
+        SetLocatorOffset(exe, c.offset);
+        const ChildRun run = RunChild(exe, run_, {Answer::kOK});
+        ASSERT_TRUE(run.started);
+        EXPECT_FALSE(run.timedOut);
+        EXPECT_EQ(run.exitCode, 0u) << Describe(run);
+        ASSERT_EQ(run.boxes.size(), 1u) << Describe(run);
+        EXPECT_EQ(run.boxes[0].title, L"") << Describe(run);
+        EXPECT_TRUE(HasText(run.boxes[0],
+                            L"The application could not be loaded because its module image is "
+                            L"incomplete or damaged."))
+            << Describe(run);
+        EXPECT_EQ(ReadText(Trace()), "<missing>");
     }
 }
 
@@ -464,9 +529,9 @@ std::string SampleTrace() {
 const wchar_t* const kDevelopmentFileNames[] = {L"import.dat", L"code.dat", L"data.dat", L"rsrc.dat",
                                                 L"options.dat"};
 
-std::wstring SampleExe() { return WinePath(ORVANE_SAMPLE_EXE); }
+std::wstring SampleExe() { return WideWinePath(ORVANE_SAMPLE_EXE); }
 std::wstring SampleDevFile(const wchar_t* name) {
-    return WinePath(ORVANE_SAMPLE_DEV_DIR) + L"\\" + name;
+    return WideWinePath(ORVANE_SAMPLE_DEV_DIR) + L"\\" + name;
 }
 
 // The five blocks in file order: code, data, import, resource, options.
@@ -607,7 +672,7 @@ TEST_F(SampleModule, RunsAndWritesTheExpectedTrace) {
 TEST(SampleModuleImage, HoldsEveryRecordKindItsCodeNeeds) {
     Bytes exe, imageFile;
     ASSERT_TRUE(ReadBytes(SampleExe(), exe)) << "no stamped sample";
-    ASSERT_TRUE(ReadBytes(WinePath(ORVANE_SAMPLE_IMAGE), imageFile));
+    ASSERT_TRUE(ReadBytes(WideWinePath(ORVANE_SAMPLE_IMAGE), imageFile));
     Blocks b, fromFile;
     std::string why;
     ASSERT_TRUE(BlocksOfStampedExecutable(exe, b, why)) << why;
@@ -628,7 +693,31 @@ TEST(SampleModuleImage, HoldsEveryRecordKindItsCodeNeeds) {
 
     std::vector<Record> records;
     ASSERT_TRUE(DecodeRecords(b, records, why)) << why;
-    const auto map = ReadMap(ReadText(WinePath(ORVANE_SAMPLE_MAP)));
+
+    // What the loader refuses, the builder and the stamp step never make: the
+    // image lies behind the runtime's own bytes, and every type-2 and type-3
+    // operand lies in its block or at its end.
+    {
+        HANDLE file = CreateFileW(SampleExe().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE);
+        uint64_t ownEnd = 0;
+        const bool found = ExecutableOwnBytesEnd(file, ownEnd);
+        CloseHandle(file);
+        ASSERT_TRUE(found);
+        Bytes runtime;
+        ASSERT_TRUE(ReadBytes(RuntimeExe(), runtime));
+        EXPECT_EQ(ownEnd, runtime.size());
+        pe::ResourceData locator;
+        ASSERT_TRUE(pe::FindModuleLocator(exe.data(), exe.size(), locator));
+        EXPECT_GE(Get32(&exe[locator.fileOffset]), ownEnd);
+    }
+    for (const Record& r : records) {
+        if (r.type != 2 && r.type != 3) continue;
+        const size_t blockSize = r.type == 2 ? b.data.size() : b.code.size();
+        EXPECT_LE(Get32(&b.code[r.site]), blockSize) << "type " << int(r.type) << ", site " << r.site;
+    }
+    const auto map = ReadMap(ReadText(WideWinePath(ORVANE_SAMPLE_MAP)));
     auto only = [&](const std::string& symbol, char block) -> uint32_t {
         auto range = map.equal_range(symbol);
         EXPECT_NE(range.first, range.second) << symbol << " not in the map";

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "objects/ExceptionClasses.h"
 #include "objects/RuntimeExceptionFoundation.h"
 #include "objects/RuntimeObjectFoundation.h"
 #include "orvane/exports.h"
@@ -59,10 +60,6 @@ void FillTables(ClassRecord* cls, uintptr_t seed) {
 
 bool SameBytes(const void* a, const void* b, size_t n) { return std::memcmp(a, b, n) == 0; }
 
-ClassRecord* ExceptionClass(const char* name) {
-    StringHandle key(name);
-    return RuntimeLookupClass(key.Get());
-}
 
 int32_t ErrorNumberOf(ObjectHeader* e) {
     int32_t v;
@@ -111,7 +108,7 @@ protected:
     }
 
     ObjectHeader* NewException(const char* className = "RuntimeException") {
-        return RuntimeNewObject(ExceptionClass(className));
+        return RuntimeNewObject(ClassNamed(className));
     }
 
     ExceptionHook previousHook_ = nullptr;
@@ -563,17 +560,17 @@ TEST_F(ObjectsTest, LookupClassAsksTheFinderOnceAndIgnoresLetterCase) {
     gPreviousFinder = SetClassDefinitionFinder(CountingFinder);
     gFinderCalls = 0;
     int32_t cached = ClassCacheCount();
-    ClassRecord* first = ExceptionClass("ObjectsTestWidget");
+    ClassRecord* first = ClassNamed("ObjectsTestWidget");
     ASSERT_NE(first, nullptr);
     EXPECT_EQ(first, gWidget);
-    EXPECT_EQ(ExceptionClass("OBJECTSTESTWIDGET"), first);
-    EXPECT_EQ(ExceptionClass("objectstestwidget"), first);
+    EXPECT_EQ(ClassNamed("OBJECTSTESTWIDGET"), first);
+    EXPECT_EQ(ClassNamed("objectstestwidget"), first);
     EXPECT_EQ(gFinderCalls, 1);
     EXPECT_EQ(ClassCacheCount(), cached + 1);
 
     // Unknown names are asked again each time and not cached.
-    EXPECT_EQ(ExceptionClass("ObjectsTestNoSuchClass"), nullptr);
-    EXPECT_EQ(ExceptionClass("ObjectsTestNoSuchClass"), nullptr);
+    EXPECT_EQ(ClassNamed("ObjectsTestNoSuchClass"), nullptr);
+    EXPECT_EQ(ClassNamed("ObjectsTestNoSuchClass"), nullptr);
     EXPECT_EQ(gFinderCalls, 3);
     EXPECT_EQ(RuntimeLookupClass(nullptr), nullptr);
     EXPECT_EQ(gFinderCalls, 3) << "no class has the empty name";
@@ -591,7 +588,7 @@ TEST_F(ObjectsTest, ExceptionClassesDescendFromRuntimeException) {
         "OutOfBoundsException", "OutOfMemoryException", "KeyNotFoundException", "EndException",
         "ThreadAlreadyRunningException", "UnsupportedFormatException", "KeyChainException", "OLEException",
     };
-    ClassRecord* root = ExceptionClass("RuntimeException");
+    ClassRecord* root = ClassNamed("RuntimeException");
     ASSERT_NE(root, nullptr);
     EXPECT_EQ(root->base, nullptr);
     ASSERT_EQ(root->propertyCount, 2);
@@ -601,7 +598,7 @@ TEST_F(ObjectsTest, ExceptionClassesDescendFromRuntimeException) {
     EXPECT_EQ(root->properties[1].parameter, 32);
     for (int32_t i = 0; i < kRuntimeExceptionClassCount; ++i) {
         EXPECT_STREQ(kRuntimeExceptionClassNames[i], expected[i]);
-        ClassRecord* cls = ExceptionClass(expected[i]);
+        ClassRecord* cls = ClassNamed(expected[i]);
         ASSERT_NE(cls, nullptr) << expected[i];
         EXPECT_STREQ(StringText(cls->name), expected[i]);
         EXPECT_EQ(StringEncoding(cls->name), kEncodingASCII);
@@ -612,9 +609,9 @@ TEST_F(ObjectsTest, ExceptionClassesDescendFromRuntimeException) {
             EXPECT_TRUE(SameBytes(cls->properties, root->properties, 32)) << expected[i];
         }
     }
-    EXPECT_EQ(NilObjectExceptionClass(), ExceptionClass("NilObjectException"));
-    EXPECT_EQ(IllegalCastExceptionClass(), ExceptionClass("IllegalCastException"));
-    EXPECT_EQ(OutOfBoundsExceptionClass(), ExceptionClass("OutOfBoundsException"));
+    EXPECT_EQ(NilObjectExceptionClass(), ClassNamed("NilObjectException"));
+    EXPECT_EQ(IllegalCastExceptionClass(), ClassNamed("IllegalCastException"));
+    EXPECT_EQ(OutOfBoundsExceptionClass(), ClassNamed("OutOfBoundsException"));
 }
 
 TEST_F(ObjectsTest, NilSlotClassIsReported) {
@@ -666,7 +663,7 @@ TEST_F(ObjectsTest, SlotRaisesUseTheSlotClasses) {
 
 TEST_F(ObjectsTest, RaiseWithMessageSetsMessageAndErrorNumber) {
     StringHandle message("Index out of range");
-    RaiseExceptionWithMessage(ExceptionClass("OutOfBoundsException"), message.Get(), 42);
+    RaiseExceptionWithMessage(ClassNamed("OutOfBoundsException"), message.Get(), 42);
     ASSERT_EQ(gUnhandled.size(), 1u);
     EXPECT_EQ(gUnhandled[0].cls, OutOfBoundsExceptionClass());
     EXPECT_EQ(gUnhandled[0].errorNumber, 42);
@@ -1276,7 +1273,7 @@ TEST_F(ObjectsTest, ProtectedCallReturnsTheCaughtExceptionOrNil) {
 
     StringHandle message("caught");
     ProtectedContext raising;
-    raising.raise = ExceptionClass("KeyNotFoundException");
+    raising.raise = ClassNamed("KeyNotFoundException");
     raising.message = message.Get();
     ObjectHeader* caught = ProtectedCall(Raising, &raising);
     ASSERT_NE(caught, nullptr);
@@ -1289,7 +1286,7 @@ TEST_F(ObjectsTest, ProtectedCallReturnsTheCaughtExceptionOrNil) {
     EXPECT_EQ(message.Get()->refCount, 1);
 
     ProtectedContext nested;
-    nested.raise = ExceptionClass("EndException");
+    nested.raise = ClassNamed("EndException");
     EXPECT_EQ(ProtectedCall(Nested, &nested), nullptr);
     EXPECT_EQ(nested.calls, 1);
     EXPECT_EQ(nested.after, 2);

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "orvane/image.h"
 #include "orvane/literal.h"
 #include "orvane/massdata.h"
 
@@ -77,6 +78,53 @@ TEST(MassData, LongDataHasLengthByte255) {
     const StringValue* s = ORVANE_STR(kLong);
     EXPECT_EQ(s->length, 6 + 250);
     EXPECT_EQ(reinterpret_cast<const uint8_t*>(s)[20], 255);
+}
+
+}  // namespace
+
+namespace {
+
+// The fields of an encoding identifier, read and composed through one set of accessors.
+TEST(EncodingIdentifier, FieldsOfKnownIdentifiers) {
+    struct Case {
+        uint32_t encoding, base, variant, format;
+    } cases[] = {
+        {kEncodingUTF8, 0x0100, 0, 2},
+        {kEncodingUTF16, 0x0100, 0, 0},
+        {kEncodingASCII, 0x0600, 0, 0},
+        {kEncodingUnknown, 0xFFFF, 0, 0},
+        {0xFFFFFFFFu, 0xFFFF, 0x3FF, 0x3F},
+        {0x04010A01u, 0x0A01, 0x0001, 1},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(EncodingBase(c.encoding), c.base) << std::hex << c.encoding;
+        EXPECT_EQ(EncodingVariant(c.encoding), c.variant) << std::hex << c.encoding;
+        EXPECT_EQ(EncodingFormat(c.encoding), c.format) << std::hex << c.encoding;
+        EXPECT_EQ(EncodingCompose(c.base, c.variant, c.format), c.encoding) << std::hex << c.encoding;
+    }
+    // Fields too wide for their bits are cut to them; a full identifier as base keeps its upper bits.
+    EXPECT_EQ(EncodingCompose(0x0100, 0x7FF, 0x42), 0x0100u | 0x3FFu << 16 | 0x02u << 26);
+    EXPECT_EQ(EncodingCompose(kEncodingUTF8, 0, 0), kEncodingUTF8);
+}
+
+// The offsets the loader and the builder use are those of the record module code makes.
+TEST(LiteralLayout, OffsetsAreThoseOfTheRecord) {
+    const uint8_t* record = reinterpret_cast<const uint8_t*>(ORVANE_STR(kWindow));
+    uint32_t field;
+    std::memcpy(&field, record + kLiteralRefCountAt, 4);
+    EXPECT_EQ(field, 1u);
+    std::memcpy(&field, record + kLiteralCapacityAt, 4);
+    EXPECT_EQ(field, 8u);
+    std::memcpy(&field, record + kLiteralLengthAt, 4);
+    EXPECT_EQ(field, 6u);
+    std::memcpy(&field, record + kLiteralEncodingAt, 4);
+    EXPECT_EQ(field, kEncodingASCII);
+    EXPECT_EQ(record[kLiteralLengthByteAt], 6);
+    EXPECT_EQ(std::memcmp(record + kLiteralBytesAt, "Window", 7), 0);
+    EXPECT_EQ(sizeof kWindow, LiteralRecordSize(6));
+    EXPECT_EQ(LiteralRecordSize(1), 24u);  // 21 + 1 + NUL, padded
+    EXPECT_EQ(LiteralRecordSize(2), 24u);
+    EXPECT_EQ(LiteralRecordSize(3), 28u);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@
 #include "startup/ShutdownList.h"
 #include "strings/string.h"
 #include "strings/utility.h"
+#include "tests/TestFiles.h"
 #include "tests/TestSupport.h"
 #include "ui/win32windows.h"
 
@@ -127,6 +129,28 @@ TEST(ShutdownList, DestroysNewestFirstAndForgetsServicesDeletedEarlier) {
     (void)before;
 }
 
+// A service added twice is on the list once: destroying all deletes it once.
+TEST(ShutdownList, AServiceAddedTwiceIsDestroyedOnce) {
+    ShutdownListDestroyAll();
+    std::vector<int> log;
+    auto* a = new Service(log, 1);
+    auto* b = new Service(log, 2);
+    ShutdownListAdd(a);
+    ShutdownListAdd(b);
+    ShutdownListAdd(a);
+    ShutdownListAdd(nullptr);
+    EXPECT_EQ(ShutdownListCount(), 2);
+    ShutdownListDestroyAll();
+    EXPECT_EQ(log, (std::vector<int>{2, 1}));
+    EXPECT_EQ(ShutdownListCount(), 0);
+    // A service that was never listed takes nothing off the list when deleted.
+    ShutdownListAdd(new Service(log, 3));
+    delete new Service(log, 4);
+    EXPECT_EQ(ShutdownListCount(), 1);
+    ShutdownListDestroyAll();
+    EXPECT_EQ(log, (std::vector<int>{2, 1, 4, 3}));
+}
+
 std::string ReadFileText(const char* path) {
     std::string text;
     HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
@@ -139,31 +163,23 @@ std::string ReadFileText(const char* path) {
     return text;
 }
 
-class TempFolder {
+// A fresh folder as the working directory while it exists.
+class WorkingFolder {
 public:
-    TempFolder() {
-        char base[MAX_PATH];
-        GetTempPathA(MAX_PATH, base);
-        path_ = std::string(base) + "orvane_startup_" + std::to_string(GetCurrentProcessId());
-        CreateDirectoryA(path_.c_str(), nullptr);
-        GetCurrentDirectoryA(MAX_PATH, previous_);
-        SetCurrentDirectoryA(path_.c_str());
+    WorkingFolder() : folder_(L"startup") {
+        GetCurrentDirectoryW(MAX_PATH, previous_);
+        SetCurrentDirectoryW(folder_.Path().c_str());
     }
-    ~TempFolder() {
-        SetCurrentDirectoryA(previous_);
-        DeleteFileA((path_ + "\\trace.log").c_str());
-        RemoveDirectoryA(path_.c_str());
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
+    ~WorkingFolder() { SetCurrentDirectoryW(previous_); }
+    WorkingFolder(const WorkingFolder&) = delete;
+    WorkingFolder& operator=(const WorkingFolder&) = delete;
 
 private:
-    std::string path_;
-    char previous_[MAX_PATH];
+    TempFolder folder_;  // removed with trace.log after the directory is left
+    wchar_t previous_[MAX_PATH];
 };
-
 TEST(LineTrace, AppendsOneLinePerCallToTraceLogInTheWorkingDirectory) {
-    TempFolder folder;
+    WorkingFolder folder;
     ShutdownListDestroyAll();
     StringHandle first("first line");
     StringHandle second = StringHandle::Adopt(StringMakeC("zwei \xC3\xBC", kEncodingUTF8));
@@ -245,6 +261,88 @@ TEST(Ticks, AreSixtiethsOfASecond) {
     DWORD after = GetTickCount();
     EXPECT_GE(ticks, int32_t(before * 0.06));
     EXPECT_LE(ticks, int32_t(after * 0.06));
+}
+
+// ---- Fixed reports -----------------------------------------------------------------------------
+
+// Every report the runtime promises by unit, line and texts, written out here
+// independently of the list the runtime is built from.
+struct PromisedReport {
+    const char* name;
+    const char* unit;
+    int line;
+    const char* condition;
+    const char* message;  // nil: the message is given when the report is shown
+};
+
+TEST(FixedReports, EveryRowShowsItsPromisedUnitLineAndTexts) {
+    const PromisedReport promised[] = {
+        {"kReportPoolHeapFree", "utility", 842, "0", nullptr},
+        {"kReportNilExceptionClassNilObject", "RuntimeExceptionFoundation", 87, "exc", nullptr},
+        {"kReportNilExceptionClassIllegalCast", "RuntimeExceptionFoundation", 102, "exc", nullptr},
+        {"kReportNilExceptionClassOutOfBounds", "RuntimeExceptionFoundation", 117, "exc", nullptr},
+        {"kReportUnhandledWithoutHook", "RuntimeExceptionFoundation", 520, "0", nullptr},
+        {"kReportMethodTableTooSmall", "RuntimeObjectFoundation", 109, "out->methodCount >= base->methodCount", nullptr},
+        {"kReportInterfaceTableTooSmall", "RuntimeObjectFoundation", 111, "out->interfaceCount >= base->interfaceCount", nullptr},
+        {"kReportEventTableTooSmall", "RuntimeObjectFoundation", 113, "out->eventCount >= base->eventCount", nullptr},
+        {"kReportStaticMethodTableTooSmall", "RuntimeObjectFoundation", 115, "out->staticMethodCount >= base->staticMethodCount", nullptr},
+        {"kReportPropertyTableTooSmall", "RuntimeObjectFoundation", 117, "out->propertyCount >= base->propertyCount", nullptr},
+        {"kReportInterfaceAsParent", "RuntimeObjectFoundation", 193, "!parent->isAnInterface", nullptr},
+        {"kReportMissingSuperclass", "ObjectDefinition", 98, "super", nullptr},
+        {"kReportSystemPropertyVirtual", "ObjectDefinition", 160, "systemPropertyVirtual", nullptr},
+        {"kReportPropertyTableSize", "ObjectDefinition", 170, "propertyCount == defn->mPropertyTableSize", nullptr},
+        {"kReportUnknownEventHandler", "ObjectDefinition", 200, "eventIndex >= 0", nullptr},
+        {"kReportInterfaceTableFull", "ObjectDefinition", 220, "itableCtr < out->interfaceCount", nullptr},
+        {"kReportPropertyTableFull", "ObjectDefinition", 250, "propertyCtr < out->propertyCount", nullptr},
+        {"kReportPropertyTableIndex", "ObjectDefinition", 252, "propertyCtr == ivar->mPropertyTableIndex", nullptr},
+        {"kReportAppResourceFork", "application", 1700, "app", nullptr},
+        {"kReportAppMouseCursor", "application", 1710, "app", nullptr},
+        {"kReportAppBalloonHelpGet", "application", 1720, "app", nullptr},
+        {"kReportAppBalloonHelpSet", "application", 1730, "app", nullptr},
+        {"kReportAppIntegerVersion", "application", 1740, "app", nullptr},
+        {"kReportAppStringVersion", "application", 1750, "app", nullptr},
+        {"kReportAppMenuBarGet", "application", 1760, "app", nullptr},
+        {"kReportAppMenuBarSet", "application", 1770, "app", nullptr},
+        {"kReportAppDockItem", "application", 1780, "app", nullptr},
+        {"kReportAppNewDocument", "application", 1790, "app", nullptr},
+        {"kReportAppOpenDocument", "application", 1800, "app", nullptr},
+        {"kReportMenuHandlerSelf", "application", 1850, "self", nullptr},
+        {"kReportMenuHandlerName", "application", 1851, "name", nullptr},
+        {"kReportMenuHandlerMap", "application", 1856, "self->mMenuHandlers", nullptr},
+        {"kReportNoApplicationObject", "application", 1923, "gApplicationObject", nullptr},
+        {"kReportProtectedCallNil", "runtimemainloop", 596, "fp", nullptr},
+        {"kReportNilLoopException", "runtimemainloop", 646, "0", nullptr},
+        {"kReportNotExported", "loaderX86", 206, "foundFunction", nullptr},
+        {"kReportOptionKind", "loaderX86", 379, "0", nullptr},
+        {"kReportOwnExecutable", "loaderX86", 540, "0", nullptr},
+        {"kReportExportConflict", "relocentry", 2240, "functionPtr == oldEntry->code", nullptr},
+        {"kReportMassPropertyIndex", "runctl", 3900, "destIndex < propTableCount", nullptr},
+        {"kReportMassPropertyReadOnly", "runctl", 3902, "destProperty->setter", "Assignment to a read-only property."},
+        {"kReportMassPropertyCutShort", "runctl", 3990, "bytes remaining >= record size", "Mass property input ends inside a record."},
+        {"kReportMassPropertyType", "runctl", 4030, "0", "Illegal type in mass property input."},
+    };
+    const int count = int(sizeof promised / sizeof promised[0]);
+    ASSERT_EQ(int(kFixedReportCount), count) << "a report was added or removed: update the promises";
+    std::set<std::pair<std::string, int>> places;
+    for (int i = 0; i < count; ++i) {
+        const FixedReportRow& row = FixedReportRowOf(FixedReport(i));
+        const PromisedReport* p = nullptr;
+        for (const PromisedReport& q : promised)
+            if (std::string(q.name) == row.name) p = &q;
+        ASSERT_NE(p, nullptr) << row.name << " is not promised";
+        EXPECT_TRUE(places.insert({p->unit, p->line}).second) << row.name << ": two reports at one place";
+        AssertionCapture capture;
+        RuntimeFixedReport(FixedReport(i), "given");
+        ASSERT_EQ(capture.Reports().size(), 1u) << row.name;
+        const CapturedReport& r = capture.Reports()[0];
+        EXPECT_EQ(r.unit, p->unit) << row.name;
+        EXPECT_EQ(r.line, p->line) << row.name;
+        EXPECT_EQ(r.condition, p->condition) << row.name;
+        EXPECT_EQ(r.message, p->message ? p->message : "given") << row.name;
+        char text[1024];
+        FormatAssertionReport(text, sizeof text, 0, p->unit, p->line, p->condition, r.message.c_str());
+        EXPECT_EQ(r.text, text) << row.name;
+    }
 }
 
 }  // namespace

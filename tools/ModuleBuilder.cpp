@@ -10,15 +10,14 @@
 
 #include "ByteIo.h"
 #include "CoffReader.h"
+#include "orvane/encoding.h"
+#include "orvane/image.h"
 
 namespace orvtools {
 
 namespace {
 
 // Encodings a literal may carry (orvane/abi.h).
-constexpr uint32_t kEncodingASCII = 0x0600u;
-constexpr uint32_t kEncodingUTF8 = 0x08000100u;
-constexpr uint32_t kLiteralHeader = 21;  // string value, then the length byte
 constexpr uint64_t kMaxBlock = 1u << 30;
 constexpr uint32_t kMaxAlignment = 4096;
 
@@ -312,15 +311,16 @@ private:
             if (sec.uninitialized || std::all_of(d.begin() + pos, d.end(), [](uint8_t b) { return b == 0; }))
                 break;  // trailing padding
             auto where = [&] { return Where(o, s, pos) + ": literal " + SymbolAt(o, s, pos); };
-            if (sec.size - pos < kLiteralHeader + 1) Fail(where() + ": malformed (cut short)");
+            if (sec.size - pos < kLiteralHeaderSize + 1) Fail(where() + ": malformed (cut short)");
             const uint8_t* p = &d[pos];
-            const uint32_t refCount = Read32(p), text = Read32(p + 4), capacity = Read32(p + 8);
-            const uint32_t length = Read32(p + 12), encoding = Read32(p + 16);
-            const uint8_t lengthByte = p[20];
+            const uint32_t refCount = Read32(p + kLiteralRefCountAt), text = Read32(p + kLiteralTextAt);
+            const uint32_t capacity = Read32(p + kLiteralCapacityAt), length = Read32(p + kLiteralLengthAt);
+            const uint32_t encoding = Read32(p + kLiteralEncodingAt);
+            const uint8_t lengthByte = p[kLiteralLengthByteAt];
             if (refCount != 1) Fail(where() + ": malformed (refCount " + std::to_string(refCount) + ", not 1)");
             if (text != 0) Fail(where() + ": malformed (text pointer " + Hex(text) + ", not 0)");
             if (length == 0) Fail(where() + ": malformed (length 0: the empty string is nil)");
-            if (length > sec.size - pos - kLiteralHeader - 1)
+            if (length > sec.size - pos - kLiteralHeaderSize - 1)
                 Fail(where() + ": malformed (length runs past the section)");
             if (capacity != length + 2)
                 Fail(where() + ": malformed (capacity " + std::to_string(capacity) + ", not length + 2 = " +
@@ -329,14 +329,14 @@ private:
                 Fail(where() + ": malformed (encoding " + Hex(encoding) + ", not UTF-8 or ASCII)");
             if (lengthByte != (length < 256 ? length : 255))
                 Fail(where() + ": malformed (length byte " + std::to_string(lengthByte) + ")");
-            if (p[kLiteralHeader + length] != 0) Fail(where() + ": malformed (no NUL after the text)");
-            const uint32_t recordSize = AlignUp(uint64_t(kLiteralHeader) + length + 1, 4);
+            if (p[kLiteralBytesAt + length] != 0) Fail(where() + ": malformed (no NUL after the text)");
+            const uint32_t recordSize = uint32_t(LiteralRecordSize(length));
             if (recordSize > sec.size - pos) Fail(where() + ": malformed (record runs past the section)");
-            for (uint32_t k = kLiteralHeader + length + 1; k < recordSize; ++k)
+            for (uint32_t k = kLiteralBytesAt + length + 1; k < recordSize; ++k)
                 if (p[k] != 0) Fail(where() + ": malformed (padding after the NUL is not zero)");
             if (encoding == kEncodingASCII)
                 for (uint32_t k = 0; k < length; ++k)
-                    if (p[kLiteralHeader + k] & 0x80) Fail(where() + ": malformed (ASCII literal with a byte >= 0x80)");
+                    if (p[kLiteralBytesAt + k] & 0x80) Fail(where() + ": malformed (ASCII literal with a byte >= 0x80)");
 
             std::vector<uint8_t> key(p, p + recordSize);
             auto it = literalPool_.find(key);
@@ -459,6 +459,15 @@ private:
         return t;
     }
 
+    // The loader refuses an address that points before its block or more than
+    // one byte past its end, so such an image is never built.
+    static void RequireInsideBlock(const std::string& where, const std::string& symbol, uint32_t offset,
+                                   size_t blockSize, const char* block) {
+        if (offset > blockSize)
+            Fail(where + ": address of " + symbol + " lies outside the " + block + " block (offset " +
+                 Hex(offset) + ", block size " + Hex(uint32_t(blockSize)) + ")");
+    }
+
     void ApplyRelocations() {
         std::vector<std::pair<uint32_t, uint8_t>> plain;  // site, type 2/3/5
         for (size_t o = 0; o < objects_.size(); ++o) {
@@ -512,7 +521,7 @@ private:
                                  t.name + ") with addend " + std::to_string(int32_t(addend)) +
                                  ": an entry-point site holds the bare address");
                         if (name.size() > 255) Fail(where + ": entry-point name " + name + " too long");
-                        const uint8_t mode = relative ? kModeCall : kModeAbsolute;
+                        const uint8_t mode = relative ? kImportModeCall : kImportModeAbsolute;
                         auto key = std::make_pair(mode, name);
                         auto it = chainIndex_.find(key);
                         if (it == chainIndex_.end()) {
@@ -526,6 +535,7 @@ private:
                         if (relative) {
                             Write32(&code_[site], t.value - (site + 4));
                         } else {
+                            RequireInsideBlock(where, symbol(), t.value, code_.size(), "code");
                             Write32(&code_[site], t.value);
                             plain.emplace_back(site, kImportCode);
                         }
@@ -535,6 +545,7 @@ private:
                         if (relative)
                             Fail(where + ": relative reference to the data symbol " + symbol() +
                                  ": code and data blocks are placed apart");
+                        RequireInsideBlock(where, symbol(), t.value, data_.size(), "data");
                         Write32(&code_[site], t.value);
                         plain.emplace_back(site, t.type == Target::Literal ? kImportLiteral : kImportData);
                         break;

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "orvane/image.h"
+
 namespace orvtools {
 
 struct ModuleBlocks {
@@ -17,22 +19,9 @@ struct ModuleBlocks {
     std::vector<uint8_t> options;
 };
 
-// Import record types.
-enum ImportType : uint8_t {
-    kImportEntryPoint = 1,  // runtime entry point by name: a chain of sites
-    kImportData = 2,        // add the data base at the site
-    kImportCode = 3,        // add the code base at the site
-    kImportLibrary = 4,     // routine of an external library (never written by the builder)
-    kImportLiteral = 5,     // string literal: add the data base, fix its text pointer
-};
-
-// Entry-point chain modes.
-constexpr uint8_t kModeAbsolute = 0;  // the site receives the address
-constexpr uint8_t kModeCall = 1;      // the site receives a rel32 displacement
-
 struct ImportRecord {
-    uint8_t type = 0;
-    uint8_t mode = 0;       // type 1
+    uint8_t type = 0;       // an OrvaneImportType
+    uint8_t mode = 0;       // kImportEntryPoint: an OrvaneImportMode
     uint32_t site = 0;      // the site, or the first site of a chain
     std::string name;       // types 1 and 4
     std::string library;    // type 4

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "ui/win32windows.h"
+#include "startup/SystemVersion.h"
 
 namespace {
 RuntimeMessageHook gHook = nullptr;

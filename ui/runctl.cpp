@@ -60,7 +60,7 @@ int32_t FixedValueSize(char code) {
 }
 
 void ReportTruncated() {
-    RUNTIME_REPORT(3990, "bytes remaining >= record size", "Mass property input ends inside a record.");
+    RUNTIME_FIXED_REPORT(kReportMassPropertyCutShort);
 }
 
 }  // namespace
@@ -74,20 +74,20 @@ extern "C" void RuntimeMassPropertySetter(ObjectHeader* object, StringValue* dat
         uint32_t destIndex = in.Big(2);
         if (destIndex >= uint32_t(cls->propertyCount)) {
             // The record's size is unknown without its property: nothing after it can be read.
-            RUNTIME_REPORT(3900, "destIndex < propTableCount", nullptr);
+            RUNTIME_FIXED_REPORT(kReportMassPropertyIndex);
             return;
         }
         const PropertyEntry& destProperty = cls->properties[destIndex];
         char code = TypeCodeOf(destProperty);
         int32_t size = FixedValueSize(code);
         if (size == 0) {
-            RUNTIME_REPORT(4030, "0", "Illegal type in mass property input.");
+            RUNTIME_FIXED_REPORT(kReportMassPropertyType);
             return;
         }
         if (!in.Has(uint32_t(size))) return ReportTruncated();
         void* setter = destProperty.setter;
         if (setter == reinterpret_cast<void*>(kGenericAccessor)) setter = GenericSetterFor(code);
-        if (!setter) RUNTIME_REPORT(3902, "destProperty->setter", "Assignment to a read-only property.");
+        if (!setter) RUNTIME_FIXED_REPORT(kReportMassPropertyReadOnly);
         int32_t parameter = destProperty.parameter;
         switch (code) {
             case 'b': {

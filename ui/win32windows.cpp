@@ -1,12 +1,8 @@
 #include "ui/win32windows.h"
 
-COLORREF gControlColors[6];
+#include "startup/SystemVersion.h"
 
-bool IsWindowsNT() {
-    OSVERSIONINFOA info = {};
-    info.dwOSVersionInfoSize = sizeof info;
-    return GetVersionExA(&info) && info.dwPlatformId == VER_PLATFORM_WIN32_NT;
-}
+COLORREF gControlColors[6];
 
 namespace {
 constexpr int kIconResource = 102;

@@ -34,4 +34,3 @@ void InstallFrameMenuBar(ObjectHeader* menuBar);
 void SetControlColorDefaults();
 extern COLORREF gControlColors[6];
 
-bool IsWindowsNT();

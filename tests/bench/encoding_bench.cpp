@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "objects/intrinsicClass.h"
+#include "startup/intrinsicClass.h"
 #include "orvane/exports.h"
 #include "startup/RuntimeMain.h"
 #include "strings/TextEncodingUtil.h"

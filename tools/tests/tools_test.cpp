@@ -269,7 +269,7 @@ extern "C" void Tail(StringValue* s) { RuntimeUnlockString(s); }  // a jmp at -O
     } rows[] = {{"RuntimeInit", 1}, {"RuntimeLockString", 3}, {"RuntimeUnlockString", 2}, {"RuntimeExit", 1}};
     size_t jumps = 0;
     for (const auto& row : rows) {
-        const ImportRecord* r = b.Chain(row.name, kModeCall);
+        const ImportRecord* r = b.Chain(row.name, kImportModeCall);
         ASSERT_NE(r, nullptr) << row.name;
         std::vector<uint32_t> sites;
         std::string error;
@@ -283,7 +283,7 @@ extern "C" void Tail(StringValue* s) { RuntimeUnlockString(s); }  // a jmp at -O
         }
         EXPECT_TRUE(std::is_sorted(sites.begin(), sites.end()));
         EXPECT_EQ(b.SiteValue(sites.back()), 0u);
-        EXPECT_EQ(b.Chain(row.name, kModeAbsolute), nullptr);
+        EXPECT_EQ(b.Chain(row.name, kImportModeAbsolute), nullptr);
     }
     EXPECT_GE(jumps, 1u);  // the tail call links like a call
     EXPECT_EQ(b.records.size(), 4u);  // one record per name, nothing else
@@ -297,12 +297,12 @@ extern "C" int OrvaneModuleEntry() { Fn f = Pick(1); f(0); RuntimeLockString(0);
 )"}});
     ASSERT_TRUE(b.ok) << b.error;
     for (const char* name : {"RuntimeLockString", "RuntimeUnlockString"}) {
-        const ImportRecord* r = b.Chain(name, kModeAbsolute);
+        const ImportRecord* r = b.Chain(name, kImportModeAbsolute);
         ASSERT_NE(r, nullptr) << name;
         EXPECT_EQ(b.SiteValue(r->site), 0u) << "one site: the chain ends there";
     }
-    ASSERT_NE(b.Chain("RuntimeLockString", kModeCall), nullptr);  // the direct call, apart
-    EXPECT_EQ(b.Chain("RuntimeUnlockString", kModeCall), nullptr);
+    ASSERT_NE(b.Chain("RuntimeLockString", kImportModeCall), nullptr);  // the direct call, apart
+    EXPECT_EQ(b.Chain("RuntimeUnlockString", kImportModeCall), nullptr);
 }
 
 // ---------------------------------------------------------------- code, data, literals
@@ -548,6 +548,25 @@ extern "C" int OrvaneModuleEntry() { buffer[10] = 1; return filled[1]; }
     EXPECT_EQ(common.CountSites(kImportData, s + 8), 2u) << "both objects refer to one allocation";
 }
 
+// An address just past the data block (an end pointer) and one a little
+// before an array that does not start the block both stay inside what the
+// loader accepts.
+TEST_F(ToolsTest, AddressesUpToTheEndOfTheDataBlockBuild) {
+    const Built b = Build({{"ends", R"(
+struct Globals { int head[2]; int tail[4]; };
+Globals globals = {{5, 6}, {1, 2, 3, 4}};
+extern "C" __attribute__((noipa)) int* End() { return globals.tail + 4; }
+extern "C" __attribute__((noipa)) int Before(int i) { return globals.tail[i - 1]; }
+extern "C" int OrvaneModuleEntry() { return *(End() - 1) + Before(1); }
+)"}});
+    ASSERT_TRUE(b.ok) << b.error;
+    const uint32_t at = b.Offset("_globals");
+    ASSERT_EQ(uint64_t(at) + 24, b.data().size()) << "the globals end the data block";
+    EXPECT_EQ(b.CountSites(kImportData, at + 24), 1u) << "the end pointer";
+    EXPECT_EQ(b.CountSites(kImportData, at + 4), 1u) << "tail[i - 1]";
+    for (const ImportRecord& r : b.OfType(kImportData)) EXPECT_LE(b.SiteValue(r.site), b.data().size());
+}
+
 TEST_F(ToolsTest, SeveralObjectsCombine) {
     WriteText(dir_.path() / "texts.h", "ORVANE_LITERAL(kShared, \"Shared text\");\n");
     const Built b = Build({
@@ -563,7 +582,7 @@ TEST_F(ToolsTest, SeveralObjectsCombine) {
     EXPECT_EQ(b.SiteValue(literals[0].site), b.SiteValue(literals[1].site));
     ExpectLiteral(b.data(), b.SiteValue(literals[0].site), "Shared text", 0x08000100u);
     EXPECT_EQ(b.CountSites(kImportData, b.Offset("_aGlobal")), 1u);
-    const ImportRecord* lock = b.Chain("RuntimeLockString", kModeCall);
+    const ImportRecord* lock = b.Chain("RuntimeLockString", kImportModeCall);
     ASSERT_NE(lock, nullptr);
     std::vector<uint32_t> sites;
     std::string error;
@@ -588,7 +607,7 @@ TEST_F(ToolsTest, TheSdkHeadersBuildAgainstTheSdkList) {
     ASSERT_TRUE(ReadFile(obj.string(), bytes, error)) << error;
     const Built b = BuildObjects({{"sdk.o", bytes}}, exports);
     ASSERT_TRUE(b.ok) << b.error;
-    EXPECT_NE(b.Chain("lineTrace", kModeCall), nullptr);
+    EXPECT_NE(b.Chain("lineTrace", kImportModeCall), nullptr);
     EXPECT_EQ(b.OfType(kImportLiteral).size(), 1u);
 }
 
@@ -637,6 +656,10 @@ TEST_F(ToolsTest, UnsupportedConstructsNameSymbolAndSection) {
         {"unknown relocation type",
          {"extern \"C\" void R() { asm volatile(\".secrel32 _RuntimeInit\"); }\n"},
          {"relocation type 0xb", "_RuntimeInit", ".text"}, true},
+        // arr[i - 1] addresses arr - 4, before the data block when arr starts it.
+        {"address before the data block",
+         {"int arr[4] = {1};\nextern \"C\" int Last(int i) { return arr[i - 1]; }\n"},
+         {".data", "outside the data block", ".text"}, true},
         {"relative reference to data",
          {"int counter2;\nextern \"C\" void J() { asm volatile(\"call _counter2\"); }\n"},
          {"relative reference", "_counter2", ".text"}, true},
@@ -824,8 +847,8 @@ TEST_F(ToolsTest, DevelopmentFilesHoldOneBlockEach) {
 TEST(ImportBlock, DecodesWhatItEncodes) {
     std::vector<uint8_t> block;
     std::vector<ImportRecord> rows(5);
-    rows[0].type = kImportEntryPoint, rows[0].mode = kModeCall, rows[0].site = 0x123, rows[0].name = "RuntimeInit";
-    rows[1].type = kImportEntryPoint, rows[1].mode = kModeAbsolute, rows[1].site = 7, rows[1].name = "lineTrace";
+    rows[0].type = kImportEntryPoint, rows[0].mode = kImportModeCall, rows[0].site = 0x123, rows[0].name = "RuntimeInit";
+    rows[1].type = kImportEntryPoint, rows[1].mode = kImportModeAbsolute, rows[1].site = 7, rows[1].name = "lineTrace";
     rows[2].type = kImportData, rows[2].site = 0x10;
     rows[3].type = kImportCode, rows[3].site = 0x20;
     rows[4].type = kImportLiteral, rows[4].site = 0x30;

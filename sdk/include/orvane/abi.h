@@ -6,15 +6,11 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include "orvane/encoding.h"
+
 #ifdef __cplusplus
 extern "C" {
 #endif
-
-// Text encoding identifiers: base in bits 0-15, variant in 16-25, format in 26-31.
-static const uint32_t kEncodingUnknown = 0xFFFFu;
-static const uint32_t kEncodingASCII = 0x0600u;
-static const uint32_t kEncodingUTF16 = 0x0100u;
-static const uint32_t kEncodingUTF8 = 0x08000100u;
 
 // One string value. The empty string is the nil pointer: no record has length 0.
 // text[0] is the length byte (length, or 255 for 255 and longer), text[1..length]

@@ -14,6 +14,7 @@
 #pragma once
 
 #include "orvane/abi.h"
+#include "orvane/image.h"
 
 #ifndef __cplusplus
 #error "orvane/literal.h is C++17"
@@ -42,10 +43,14 @@ struct alignas(4) LiteralRecord {
 };
 
 #if defined(__i386__)
-static_assert(offsetof(LiteralRecord<2>, value) == 0, "literal record: string value first");
-static_assert(offsetof(LiteralRecord<2>, lengthByte) == 20, "literal record: length byte at 20");
-static_assert(offsetof(LiteralRecord<2>, bytes) == 21, "literal record: text at 21");
-static_assert(sizeof(LiteralRecord<4>) == 28, "literal record: padded to 4 bytes");
+static_assert(offsetof(LiteralRecord<2>, value) == kLiteralRefCountAt, "literal record: string value first");
+static_assert(offsetof(StringValue, text) == kLiteralTextAt, "literal record: text pointer");
+static_assert(offsetof(StringValue, capacity) == kLiteralCapacityAt, "literal record: capacity");
+static_assert(offsetof(StringValue, length) == kLiteralLengthAt, "literal record: length");
+static_assert(offsetof(StringValue, encoding) == kLiteralEncodingAt, "literal record: encoding");
+static_assert(offsetof(LiteralRecord<2>, lengthByte) == kLiteralLengthByteAt, "literal record: length byte");
+static_assert(offsetof(LiteralRecord<2>, bytes) == kLiteralBytesAt, "literal record: text");
+static_assert(sizeof(LiteralRecord<4>) == LiteralRecordSize(3), "literal record: padded to 4 bytes");
 #endif
 
 namespace literal_detail {

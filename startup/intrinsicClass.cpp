@@ -1,17 +1,18 @@
-#include "objects/intrinsicClass.h"
+#include "startup/intrinsicClass.h"
 
+#include "objects/ExceptionClasses.h"
 #include "objects/ObjectDefinition.h"
 #include "objects/RuntimeExceptionFoundation.h"
 #include "objects/globalFunctions.h"
 
 #define INTRINSIC_CLASS(getter) ObjectDefinition* getter();
-#include "objects/intrinsicClasses.inc"
+#include "startup/intrinsicClasses.inc"
 #undef INTRINSIC_CLASS
 
 namespace {
 const DefinitionGetter kIntrinsicClasses[] = {
 #define INTRINSIC_CLASS(getter) getter,
-#include "objects/intrinsicClasses.inc"
+#include "startup/intrinsicClasses.inc"
 #undef INTRINSIC_CLASS
 };
 }  // namespace
