@@ -317,9 +317,12 @@ extern "C" __attribute__((noipa)) int Helper(int x) { return x * 3 + counter; }
 extern "C" void* AddressOfHelper() { return (void*)&Helper; }
 extern "C" int ReadTable() { counter++; return table[2]; }
 extern "C" double Scale(double x) { return x * 2.718281828; }
+// One use of the literal in each of three routines: three sites.
+extern "C" __attribute__((noipa)) void LockGreeting() { RuntimeLockString(ORVANE_STR(kGreeting)); }
+extern "C" __attribute__((noipa)) void UnlockGreeting() { RuntimeUnlockString(ORVANE_STR(kGreeting)); }
 extern "C" int OrvaneModuleEntry() {
-    RuntimeLockString(ORVANE_STR(kGreeting));
-    RuntimeUnlockString(ORVANE_STR(kGreeting));
+    LockGreeting();
+    UnlockGreeting();
     RuntimeAddString(ORVANE_STR(kGreeting), ORVANE_STR(kClassName));
     return Helper(1);
 }
