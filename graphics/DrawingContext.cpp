@@ -109,6 +109,11 @@ void DrawingContextDestroy(DrawingContext* dc) {
 
 DrawingContext* DrawingContextCurrent() { return gCurrent; }
 
+void DrawingContextReleaseCurrent() {
+    CurrentContextGuard guard;
+    ReleaseCurrent();
+}
+
 HDC DrawingContextMakeCurrent(DrawingContext* dc) {
     if (!dc) return nullptr;
     CurrentContextGuard guard;

@@ -61,6 +61,9 @@ void DrawingContextDetachSurface(DrawingContext* dc);
 // Makes the context current and returns its device context (nil without one).
 HDC DrawingContextMakeCurrent(DrawingContext* dc);
 DrawingContext* DrawingContextCurrent();
+// Gives up the current context's device context, so that none is held (a
+// modal box is about to run its own message loop).
+void DrawingContextReleaseCurrent();
 // Clip rectangle in surface coordinates; nil removes it.
 void DrawingContextSetClip(DrawingContext* dc, const RECT* clip);
 int32_t DrawingContextWidth(DrawingContext* dc);
