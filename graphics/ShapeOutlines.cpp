@@ -189,6 +189,54 @@ void ArcOutline(const ArcShapeObject* a, PointList& out) {
     Transform(&r.base, out);
 }
 
+bool ArcBounds(const ArcShapeObject* a, ShapeBox* out) {
+    const RectShapeObject& r = a->oval.rect;
+    const Object2DObject& s = r.base;
+    // Inside these limits the outline's points stay within a tiny relative
+    // error of the ideal ellipse (no overflow, no denormals, angles small
+    // enough to be represented finely).
+    constexpr double kLarge = 1e100, kSmall = 1e-100;
+    double ra = r.width / 2, rb = r.height / 2;
+    bool sizes = std::fabs(r.width) < kLarge && std::fabs(r.height) < kLarge &&
+                 (r.width == 0 || std::fabs(r.width) > kSmall);
+    if (!sizes || !(std::fabs(s.scale) < kLarge) || !(std::fabs(s.x) < kLarge) || !(std::fabs(s.y) < kLarge) ||
+        !(std::fabs(a->startAngle) <= 64) || !std::isfinite(a->arcAngle) || !std::isfinite(s.rotation))
+        return false;
+    double d = std::fmod(a->arcAngle, kTwoPi);
+    double rot = s.rotation;
+    bool turn = !(rot >= -kRotationThreshold && rot <= kRotationThreshold);
+    double rc = turn ? std::cos(rot) : 1, rs = turn ? std::sin(rot) : 0;
+    // A point (u, v) of the unit circle, without the position.
+    auto linear = [&](double u, double v) {
+        double x = ra * u, y = rb * v;
+        return ShapePoint{(x * rc - y * rs) * s.scale, (x * rs + y * rc) * s.scale};
+    };
+    double minX, maxX, minY, maxY;
+    if (std::fabs(d) <= kTwoPi / 4) {
+        // On the unit circle an arc of at most a quarter lies in the rectangle
+        // of its chord and its sagitta; the shape's linear map keeps that hull.
+        double a0 = a->startAngle, a1 = a->startAngle + d, am = a->startAngle + d / 2;
+        double sag = 1 - std::cos(d / 2);
+        ShapePoint p0 = linear(std::cos(a0), std::sin(a0)), p1 = linear(std::cos(a1), std::sin(a1));
+        ShapePoint m = linear(sag * std::cos(am), sag * std::sin(am));
+        minX = std::fmin(std::fmin(p0.x, p1.x), std::fmin(p0.x + m.x, p1.x + m.x));
+        maxX = std::fmax(std::fmax(p0.x, p1.x), std::fmax(p0.x + m.x, p1.x + m.x));
+        minY = std::fmin(std::fmin(p0.y, p1.y), std::fmin(p0.y + m.y, p1.y + m.y));
+        maxY = std::fmax(std::fmax(p0.y, p1.y), std::fmax(p0.y + m.y, p1.y + m.y));
+    } else {
+        double ex = std::fabs(s.scale) * (std::fabs(ra * rc) + std::fabs(rb * rs));
+        double ey = std::fabs(s.scale) * (std::fabs(ra * rs) + std::fabs(rb * rc));
+        minX = -ex, maxX = ex, minY = -ey, maxY = ey;
+    }
+    // Rounding errors grow with the largest magnitude in the sums: the
+    // radius on the surface and the position.
+    double size = std::fabs(s.scale) * (std::fabs(ra) + std::fabs(rb)) + std::fabs(s.x) + std::fabs(s.y);
+    double margin = size * 1e-10 + 1e-9;
+    *out = ShapeBox{s.x + minX - margin, s.y + minY - margin, s.x + maxX + margin, s.y + maxY + margin};
+    return std::isfinite(out->minX) && std::isfinite(out->minY) && std::isfinite(out->maxX) &&
+           std::isfinite(out->maxY);
+}
+
 void CurveOutline(const CurveShapeObject* c, PointList& out) {
     ShapePoint p0{c->base.x, c->base.y}, p1{c->x2, c->y2};
     ShapePoint mid{(c->base.x + c->x2) * 0.5, (c->base.y + c->y2) * 0.5};

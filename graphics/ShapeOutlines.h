@@ -20,6 +20,14 @@ void RoundRectOutline(const RoundRectShapeObject* r, PointList& out);
 void OvalOutline(const OvalShapeObject* o, PointList& out);
 // Arc points, then the centre.
 void ArcOutline(const ArcShapeObject* a, PointList& out);
+// A box in Graphics coordinates that holds every arc point of ArcOutline
+// (the centre left out), with room for the rounding of its arithmetic.
+// False when that cannot be told cheaply (values not finite, or too far out
+// for a small margin to cover them).
+struct ShapeBox {
+    double minX, minY, maxX, maxY;
+};
+bool ArcBounds(const ArcShapeObject* a, ShapeBox* out);
 // A curve drawn alone: its points, then the chord midpoint.
 void CurveOutline(const CurveShapeObject* c, PointList& out);
 // The closed path of a figure's curve members.

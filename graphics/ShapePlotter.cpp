@@ -8,6 +8,7 @@
 #include "graphics/DrawingContext.h"
 #include "graphics/Picture.h"
 #include "graphics/PixMapRotate.h"
+#include "graphics/ShapeLineBatch.h"
 #include "graphics/ShapeOutlines.h"
 #include "graphics/Shapes2D.h"
 #include "objects/ObjectDefinition.h"
@@ -54,8 +55,8 @@ TurnedBox TurnedBoxIn(int32_t n, double c, double w, double h, double a) {
 
 class ShapeRenderer {
 public:
-    explicit ShapeRenderer(DrawingContext* dc)
-        : dc_(dc), left_(DrawingContextSurfaceLeft(dc)), top_(DrawingContextSurfaceTop(dc)) {}
+    ShapeRenderer(DrawingContext* dc, ShapeDrawing how)
+        : dc_(dc), left_(DrawingContextSurfaceLeft(dc)), top_(DrawingContextSurfaceTop(dc)), how_(how), lines_(dc) {}
     ShapeRenderer(const ShapeRenderer&) = delete;
     ShapeRenderer& operator=(const ShapeRenderer&) = delete;
 
@@ -65,11 +66,7 @@ public:
         case kTagStringShape: DrawString(reinterpret_cast<StringShapeObject*>(o)); break;
         case kTagFigureShape: DrawFigure(o); break;
         case kTagOvalShape: DrawOval(reinterpret_cast<OvalShapeObject*>(o)); break;
-        case kTagArcShape: {
-            ArcOutline(reinterpret_cast<ArcShapeObject*>(o), points_);
-            Paint(AsShape(o), OutlineKind::kArc, AsShape(o)->borderWidth * AsShape(o)->scale);
-            break;
-        }
+        case kTagArcShape: DrawArc(reinterpret_cast<ArcShapeObject*>(o)); break;
         case kTagCurveShape: {
             CurveOutline(reinterpret_cast<CurveShapeObject*>(o), points_);
             Paint(AsShape(o), OutlineKind::kCurve, AsShape(o)->borderWidth * AsShape(o)->scale);
@@ -83,7 +80,33 @@ public:
         }
     }
 
+    // Draws the lines still gathered.
+    void Finish() { lines_.Flush(); }
+
 private:
+    void DrawArc(ArcShapeObject* a) {
+        const Object2DObject* s = &a->oval.rect.base;
+        double w = s->borderWidth * s->scale;
+        if (how_ == ShapeDrawing::kBatched && ArcDrawsNothing(a, *s, w)) return;
+        ArcOutline(a, points_);
+        Paint(s, OutlineKind::kArc, w);
+    }
+
+    // Most arcs of a map cover one pixel or lie off the picture. When the box
+    // of an arc's points says so, the thin border that is all it paints would
+    // draw nothing, and its points need not be computed.
+    bool ArcDrawsNothing(const ArcShapeObject* a, const Object2DObject& s, double w) {
+        if (s.fillOpacity >= kOpacityThreshold) return false;
+        if (!(s.borderOpacity >= kOpacityThreshold) || !(s.borderWidth > 0)) return true;
+        if (!(w < kThinBorderLimit || !std::isfinite(w))) return false;
+        ShapeBox box;
+        if (!ArcBounds(a, &box)) return false;
+        POINT low = PolylinePoint({box.minX, box.minY}), high = PolylinePoint({box.maxX, box.maxY});
+        // All points on one pixel: every line to them is left out.
+        if (low.x == high.x && low.y == high.y) return true;
+        return lines_.OutOfSight(low.x, low.y, high.x, high.y);
+    }
+
     void DrawGroup(ObjectHeader* group, int32_t budget) {
         if (budget <= 0) return;
         // A group that holds itself paints the same pixels again: enter it once per path.
@@ -126,6 +149,7 @@ private:
     }
 
     void FillPoints(const PointList& pts, double round) {
+        lines_.Flush();
         DevicePolygon(pts, round, left_, top_, device_);
         if (!device_.empty()) DrawingContextFillPolygon(dc_, device_.data(), int32_t(device_.size()));
     }
@@ -148,12 +172,15 @@ private:
             first = 1;
             end = n - 1;  // the centre or chord midpoint is left out
         }
-        DrawingContextMoveTo(dc_, at.x, at.y);
+        bool batched = how_ == ShapeDrawing::kBatched;
+        if (batched) lines_.MoveTo(at.x, at.y);
+        else DrawingContextMoveTo(dc_, at.x, at.y);
         for (size_t i = first; i < end; ++i) {
             POINT p = PolylinePoint(points_[i]);
             // A line to the pixel the pen is on draws nothing.
             if (p.x == at.x && p.y == at.y) continue;
-            DrawingContextLineTo(dc_, p.x, p.y);
+            if (batched) lines_.LineTo(p.x, p.y);
+            else DrawingContextLineTo(dc_, p.x, p.y);
             at = p;
         }
     }
@@ -179,6 +206,7 @@ private:
             Paint(&s, OutlineKind::kClosed, s.borderWidth * s.scale);
             return;
         }
+        lines_.Flush();
         int32_t left = int32_t(minX) + left_, right = int32_t(maxX) + left_;
         int32_t top = int32_t(minY) + top_, bottom = int32_t(maxY) + top_;
         if (s.fillOpacity >= kOpacityThreshold) {
@@ -205,6 +233,7 @@ private:
     void DrawString(StringShapeObject* s) {
         const Object2DObject& b = s->base;
         if (!(b.fillOpacity >= kOpacityThreshold)) return;
+        lines_.Flush();
         // Rounded to a double before the truncation, as the product is defined (x87 keeps more bits).
         volatile double product = s->textSize * b.scale;
         double size = product;
@@ -309,6 +338,7 @@ private:
     }
 
     void DrawPixmap(PixmapShapeObject* p) {
+        lines_.Flush();
         Object2DObject& s = p->rect.base;
         bool transparent = false;
         const PixelMap* map = PictureMap(p->image, &transparent);
@@ -418,6 +448,8 @@ private:
 
     DrawingContext* dc_;
     int32_t left_, top_;
+    ShapeDrawing how_;
+    ShapeLineBatch lines_;
     PointList points_, band_;
     std::vector<POINT> device_;
     std::vector<ObjectHeader*> path_;
@@ -425,20 +457,22 @@ private:
 
 }  // namespace
 
-void DrawShapeTree(DrawingContext* dc, ObjectHeader* object, int32_t deltaX, int32_t deltaY) {
+void DrawShapeTree(DrawingContext* dc, ObjectHeader* object, int32_t deltaX, int32_t deltaY, ShapeDrawing how) {
     if (!dc) return;
     DrawingState saved;
     DrawingContextSaveState(dc, &saved);
     if (object) {
-        ShapeRenderer renderer(dc);
+        ShapeRenderer renderer(dc, how);
         if (deltaX != 0 || deltaY != 0) {
             Object2DObject* s = AsShape(object);
             double x = s->x, y = s->y;
             SetShapePosition(object, x + deltaX, y + deltaY);
             renderer.DrawMember(object, kShapeNestingBudget);
+            renderer.Finish();
             SetShapePosition(object, x, y);
         } else {
             renderer.DrawMember(object, kShapeNestingBudget);
+            renderer.Finish();
         }
     }
     DrawingContextRestoreState(dc, &saved);

@@ -11,6 +11,15 @@
 
 struct DrawingContext;
 
+// How the renderer reaches GDI. kPerSegment is the plain way, kept as the
+// reference that tests and the benchmark compare against: every arc is
+// outlined in full and every segment of a thin border gets a pen of its own.
+// kBatched draws the same pixels: arcs that would paint nothing are skipped
+// before their points are computed, and thin borders are gathered into one
+// polyline call per colour.
+enum class ShapeDrawing { kBatched, kPerSegment };
+
 // Draws the object moved by (deltaX, deltaY) and leaves the context's colour,
 // pen, origin and font as they were.
-void DrawShapeTree(DrawingContext* dc, ObjectHeader* object, int32_t deltaX, int32_t deltaY);
+void DrawShapeTree(DrawingContext* dc, ObjectHeader* object, int32_t deltaX, int32_t deltaY,
+                   ShapeDrawing how = ShapeDrawing::kBatched);

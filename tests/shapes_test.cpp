@@ -6,10 +6,13 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <functional>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "graphics/DrawingContext.h"
+#include "graphics/Graphics.h"
 #include "graphics/Picture.h"
 #include "graphics/PixMapRotate.h"
 #include "graphics/ShapePlotter.h"
@@ -1358,6 +1361,273 @@ TEST_F(ShapesTest, SceneOfEveryKindMatchesTheReviewedImage) {
         ADD_FAILURE() << "the scene differs from " << ORVANE_SHAPES_GOLDEN
                       << "; the drawing is in shapes_scene_actual.ppm";
     }
+}
+
+
+// ---- Batched drawing against the per-segment way ------------------------------------------------------
+
+// Deterministic numbers for the scenes below.
+class SceneRandom {
+public:
+    explicit SceneRandom(uint32_t seed) : engine_(seed) {}
+    double Uniform(double low, double high) { return low + (high - low) * (engine_() / 4294967296.0); }
+    // Spread over many orders of magnitude.
+    double LogUniform(double low, double high) { return std::exp(Uniform(std::log(low), std::log(high))); }
+    bool Chance(double p) { return Uniform(0, 1) < p; }
+    uint32_t Colour() { return kPalette[engine_() % 4]; }
+
+private:
+    static constexpr uint32_t kPalette[4] = {0xFF0000, 0x00C000, 0x0000FF, 0x202020};
+    std::mt19937 engine_;
+};
+
+ObjectHeader* AddArc(ObjectHeader* group, double cx, double cy, double w, double h, double start, double sweep,
+                     uint32_t colour, double borderWidth) {
+    ObjectHeader* o = NewObjectOf("ArcShape");
+    R(o)->width = w;
+    R(o)->height = h;
+    SetShapePosition(o, cx, cy);
+    ArcStartAngleSetter(o, 124, start);
+    reinterpret_cast<ArcShapeObject*>(o)->arcAngle = sweep;
+    doublePercentSetter(o, 76, 0);
+    doublePercentSetter(o, 84, 100);
+    S(o)->borderColor = colour;
+    S(o)->borderWidth = borderWidth;
+    Group2DAppend(group, o);
+    RuntimeUnlockObject(o);
+    return o;
+}
+
+// A line walked as the viewer walks a route: curves of either hand and of
+// many radii (negative arc angles for left-hand ones), straights as arcs of
+// radius up to 1e9, fitted into w x h and then zoomed about the point
+// halfway along it.
+void BuildRoute(ObjectHeader* group, SceneRandom& rnd, int32_t arcs, int32_t w, int32_t h, double zoom) {
+    double x = 0, y = 0, heading = rnd.Uniform(0, 2 * kPi);
+    double minX = 0, maxX = 0, minY = 0, maxY = 0, halfX = 0, halfY = 0;
+    int32_t hand = 1, run = 0;
+    for (int32_t i = 0; i < arcs; ++i) {
+        if (run-- <= 0) {
+            run = int32_t(rnd.Uniform(2, 40));
+            hand = rnd.Chance(0.5) ? 1 : rnd.Chance(0.5) ? -1 : 0;
+        }
+        double radius = hand == 0 ? rnd.LogUniform(1e7, 1e9) : rnd.LogUniform(300, 6000);
+        double length = rnd.Uniform(5, 50), sweep = length / radius;
+        double side = hand < 0 ? -1 : 1;  // straights go either way too
+        // The centre lies to the right of the heading for a right-hand curve.
+        double cx = x - side * radius * std::sin(heading), cy = y + side * radius * std::cos(heading);
+        double start = heading - side * kPi / 2;
+        AddArc(group, cx, cy, 2 * radius, 2 * radius, start, side * sweep, rnd.Colour(), 1);
+        heading += side * sweep;
+        x = cx + side * radius * std::sin(heading);
+        y = cy - side * radius * std::cos(heading);
+        minX = std::fmin(minX, x), maxX = std::fmax(maxX, x), minY = std::fmin(minY, y), maxY = std::fmax(maxY, y);
+        if (i == arcs / 2) halfX = x, halfY = y;
+    }
+    double scale = zoom * std::fmin((w - 10) / (maxX - minX + 1), (h - 10) / (maxY - minY + 1));
+    // Thin borders as the viewer gives them: 1 / scale in a group of scale `scale`.
+    for (int32_t i = 0; i < G(group)->count; ++i) S(G(group)->members[i])->borderWidth = 1 / scale;
+    // The group's own position, about which it scales.
+    S(group)->x = halfX;
+    S(group)->y = halfY;
+    Object2DDoubleSetter(group, kShapeScaleAt, scale);
+    SetShapePosition(group, w / 2.0, h / 2.0);
+}
+
+// Arcs of every kind, inside, across and far outside a w x h picture, with
+// other shapes between them, so that gathered lines must be painted before
+// what covers them.
+void BuildArcMix(ObjectHeader* group, SceneRandom& rnd, int32_t count, int32_t w, int32_t h) {
+    for (int32_t i = 0; i < count; ++i) {
+        double r = rnd.LogUniform(0.05, 1e9);
+        double cx = rnd.Uniform(-0.5 * w, 1.5 * w), cy = rnd.Uniform(-0.5 * h, 1.5 * h);
+        if (rnd.Chance(0.3)) {  // a huge circle passing through the picture
+            double a = rnd.Uniform(0, 2 * kPi);
+            cx = rnd.Uniform(0, w) + r * std::cos(a);
+            cy = rnd.Uniform(0, h) + r * std::sin(a);
+        }
+        double rw = 2 * r, rh = rnd.Chance(0.2) ? 2 * r * rnd.Uniform(0.2, 3) : 2 * r;
+        if (rnd.Chance(0.15)) rw = -rw;  // negative radii
+        if (rnd.Chance(0.1)) rh = -rh;
+        double start = rnd.Uniform(-7, 7);
+        double sweeps[] = {rnd.Uniform(-1e-6, 1e-6), rnd.Uniform(-0.05, 0.05), rnd.Uniform(-7, 7), 2 * kPi,
+                           -2 * kPi, 4 * kPi + 0.3};
+        double sweep = sweeps[uint32_t(rnd.Uniform(0, 6)) % 6];
+        double border = rnd.Chance(0.7) ? rnd.Uniform(0.2, 1.4) : rnd.Uniform(1.5, 6);  // thin and thick
+        ObjectHeader* a = AddArc(group, cx, cy, rw, rh, start, sweep, rnd.Colour(), border);
+        if (rnd.Chance(0.1)) doublePercentSetter(a, 76, 100), S(a)->fillColor = rnd.Colour();
+        if (rnd.Chance(0.1)) Object2DDoubleSetter(a, kShapeRotationAt, rnd.Uniform(-3, 3));
+        if (rnd.Chance(0.1)) reinterpret_cast<OvalShapeObject*>(a)->segments = int32_t(rnd.Uniform(0, 300));
+        if (rnd.Chance(0.05)) doublePercentSetter(a, 84, 0);
+        if (rnd.Chance(0.15)) {
+            const char* kinds[] = {"RectShape", "OvalShape", "FigureShape", "StringShape"};
+            ObjectHeader* o = NewObjectOf(kinds[i % 4]);
+            if (ShapeTag(o) == kTagFigureShape) {
+                FigureShapeAddLine(o, float(rnd.Uniform(0, w)), float(rnd.Uniform(0, h)), float(rnd.Uniform(0, w)),
+                                   float(rnd.Uniform(0, h)));
+                doublePercentSetter(o, 84, 100);
+                S(o)->borderColor = rnd.Colour();
+            } else if (ShapeTag(o) != kTagStringShape) {
+                R(o)->width = rnd.Uniform(2, 30);
+                R(o)->height = rnd.Uniform(2, 30);
+            }
+            SetShapePosition(o, rnd.Uniform(0, w), rnd.Uniform(0, h));
+            S(o)->fillColor = rnd.Colour();
+            if (rnd.Chance(0.5)) doublePercentSetter(o, 84, 100), S(o)->borderColor = rnd.Colour();
+            Group2DAppend(group, o);
+            RuntimeUnlockObject(o);
+        }
+    }
+}
+
+// Pen, origin and clip of the Graphics object the scene is drawn on.
+struct DrawingSetup {
+    int32_t penWidth, penHeight, originX, originY;
+    bool clip;
+};
+
+int32_t Lit(const TestPicture& p) { return p.Map()->width * p.Map()->height - p.Count(kWhite); }
+
+// Draws the scene both ways on fresh pictures; every pixel must agree.
+void ExpectSameBothWays(ObjectHeader* scene, int32_t w, int32_t h, const DrawingSetup& setup, int32_t dx,
+                        int32_t dy, int32_t* lit) {
+    TestPicture batched(w, h), plain(w, h);
+    for (TestPicture* p : {&batched, &plain}) {
+        DrawingContext* dc = GraphicsDrawingContext(p->graphics());
+        DrawingContextSetPen(dc, setup.penWidth, setup.penHeight);
+        DrawingContextSetOrigin(dc, setup.originX, setup.originY);
+        RECT clip{w / 5, h / 4, w - w / 3, h - h / 5};
+        if (setup.clip) DrawingContextSetClip(dc, &clip);
+        DrawShapeTree(dc, scene, dx, dy, p == &batched ? ShapeDrawing::kBatched : ShapeDrawing::kPerSegment);
+    }
+    GdiFlush();
+    int32_t differ = 0, firstX = -1, firstY = -1;
+    for (int32_t y = 0; y < h; ++y)
+        for (int32_t x = 0; x < w; ++x)
+            if (batched.At(x, y) != plain.At(x, y) && differ++ == 0) firstX = x, firstY = y;
+    EXPECT_EQ(differ, 0) << "first at (" << firstX << ", " << firstY << ")";
+    *lit = Lit(plain);
+}
+
+TEST_F(ShapesTest, TrackLikeRoutesDrawTheSamePixelsBatchedAndPerSegment) {
+    const double zooms[] = {1, 0.02, 8, 300};  // whole, tiny, zoomed in, most arcs off the picture
+    const DrawingSetup plainPen{1, 1, 0, 0, false};
+    for (uint32_t seed = 1; seed <= 3; ++seed)
+        for (double zoom : zooms) {
+            SceneRandom rnd(seed);
+            Shape route("Group2D");
+            BuildRoute(route, rnd, 400, 160, 120, zoom);
+            int32_t lit = 0;
+            ExpectSameBothWays(route, 160, 120, plainPen, 0, 0, &lit);
+            EXPECT_GT(lit, zoom == 0.02 ? 0 : 40) << "seed " << seed << " zoom " << zoom << ": the route shows";
+        }
+}
+
+TEST_F(ShapesTest, ArcsOfEveryKindDrawTheSamePixelsBatchedAndPerSegment) {
+    const DrawingSetup setups[] = {
+        {1, 1, 0, 0, false},   // the default pen
+        {2, 1, 0, 0, false},   // one pixel wide, moved right by one
+        {3, 3, 0, 0, false},   // a wide pen: segment by segment
+        {1, 1, 7, -5, true},   // origin and clip
+        {0, 0, 0, 0, false},
+    };
+    for (uint32_t seed = 11; seed <= 12; ++seed) {
+        SceneRandom rnd(seed);
+        Shape mix("Group2D");
+        BuildArcMix(mix, rnd, 120, 120, 90);
+        for (const DrawingSetup& setup : setups) {
+            int32_t lit = 0;
+            ExpectSameBothWays(mix, 120, 90, setup, 0, 0, &lit);
+            EXPECT_GT(lit, 200) << "seed " << seed;
+        }
+        int32_t lit = 0;
+        ExpectSameBothWays(mix, 120, 90, setups[0], 9, -13, &lit);  // drawn at an offset
+    }
+}
+
+// Short arcs and straights of huge radius from a dozen pixels outside each
+// edge to a dozen inside: the test for arcs off the picture must count the
+// origin and the pen as the lines do.
+TEST_F(ShapesTest, ArcsAtTheEdgesDrawTheSamePixelsBatchedAndPerSegment) {
+    const int32_t w = 60, h = 40;
+    Shape edges("Group2D");
+    for (int32_t k = -12; k <= 12; ++k) {
+        const double places[4][2] = {{double(k), h / 2.0}, {w - 1.0 + k, h / 3.0}, {w / 2.0, double(k)},
+                                     {w / 3.0, h - 1.0 + k}};
+        for (int e = 0; e < 4; ++e) {
+            double x = places[e][0], y = places[e][1];
+            double along = e < 2 ? kPi : kPi / 2;  // start angle: the arc runs along the edge
+            AddArc(edges, x + 50 * std::cos(along + kPi), y + 50 * std::sin(along + kPi), 100, 100, along, 0.05,
+                   kRed, 1);
+            double r = 1e8;  // a straight 3 pixels long
+            AddArc(edges, x + r * std::cos(along + kPi) + 0.3, y + r * std::sin(along + kPi) + 0.3, 2 * r, 2 * r,
+                   along, 3 / r, kBlue, 1);
+        }
+    }
+    const DrawingSetup setups[] = {
+        {1, 1, 0, 0, false}, {1, 1, 7, -5, false}, {1, 1, -7, 5, false}, {2, 1, 0, 0, false},
+        {1, 2, 3, 3, false}, {3, 3, 0, 0, false},  {5, 1, -4, 0, false},
+    };
+    for (const DrawingSetup& setup : setups) {
+        int32_t lit = 0;
+        ExpectSameBothWays(edges, w, h, setup, 0, 0, &lit);
+        EXPECT_GT(lit, 100) << setup.penWidth << " x " << setup.penHeight << " at " << setup.originX << ", "
+                            << setup.originY;
+    }
+}
+
+// The box that lets the renderer skip an arc must hold every point the
+// arc's outline would have.
+TEST_F(ShapesTest, ArcBoundsHoldEveryOutlinePoint) {
+    SceneRandom rnd(5);
+    Shape group("Group2D");
+    BuildArcMix(group, rnd, 300, 120, 90);
+    int32_t boxed = 0;
+    PointList points;
+    for (int32_t i = 0; i < G(group)->count; ++i) {
+        ObjectHeader* o = G(group)->members[i];
+        if (ShapeTag(o) != kTagArcShape) continue;
+        const ArcShapeObject* a = reinterpret_cast<const ArcShapeObject*>(o);
+        ShapeBox box;
+        if (!ArcBounds(a, &box)) continue;
+        ++boxed;
+        ArcOutline(a, points);
+        for (size_t k = 0; k + 1 < points.size(); ++k) {
+            ASSERT_GE(points[k].x, box.minX) << i << " point " << k;
+            ASSERT_LE(points[k].x, box.maxX) << i << " point " << k;
+            ASSERT_GE(points[k].y, box.minY) << i << " point " << k;
+            ASSERT_LE(points[k].y, box.maxY) << i << " point " << k;
+        }
+    }
+    EXPECT_GT(boxed, 250);
+
+    // A short arc gets a box about as small as itself.
+    Shape arc("ArcShape");
+    R(arc)->width = R(arc)->height = 200;
+    SetShapePosition(arc, 0, 0);
+    ArcStartAngleSetter(arc, 124, 0);
+    reinterpret_cast<ArcShapeObject*>(arc.get())->arcAngle = 0.01;  // (100, 0) to about (100, 1)
+    ShapeBox box;
+    ASSERT_TRUE(ArcBounds(reinterpret_cast<ArcShapeObject*>(arc.get()), &box));
+    EXPECT_NEAR(box.minX, 99.995, 0.001);
+    EXPECT_NEAR(box.maxX, 100.00125, 0.0001);  // out to the sagitta
+    EXPECT_NEAR(box.minY, 0, 0.001);
+    EXPECT_NEAR(box.maxY, 1, 0.001);
+
+    // Values it cannot vouch for leave the arc to be outlined.
+    const double bad[] = {NAN, INFINITY, 1e300};
+    for (double v : bad) {
+        Shape b("ArcShape");
+        S(b)->x = v;
+        EXPECT_FALSE(ArcBounds(reinterpret_cast<ArcShapeObject*>(b.get()), &box)) << v;
+        Shape c("ArcShape");
+        reinterpret_cast<ArcShapeObject*>(c.get())->arcAngle = v;
+        R(c)->height = v == 1e300 ? v : 100;
+        EXPECT_FALSE(ArcBounds(reinterpret_cast<ArcShapeObject*>(c.get()), &box)) << v;
+    }
+    Shape tiny("ArcShape");
+    R(tiny)->width = 1e-300;  // its outline divides by the width
+    EXPECT_FALSE(ArcBounds(reinterpret_cast<ArcShapeObject*>(tiny.get()), &box));
 }
 
 }  // namespace
