@@ -56,6 +56,9 @@ int32_t DrawingContextTextHeight(DrawingContext* dc);
 // picture's Graphics). Destroying it never frees the map unless it owns it.
 DrawingContext* DrawingContextCreate(PixelMap* map, bool ownsSurface = false);
 void DrawingContextDestroy(DrawingContext* dc);
+// A context drawing on a device context the caller lends (a window's paint)
+// of that size; the caller detaches it before the device context goes.
+DrawingContext* DrawingContextCreateOnDevice(HDC device, int32_t width, int32_t height);
 // The surface went away: later drawing does nothing.
 void DrawingContextDetachSurface(DrawingContext* dc);
 // Makes the context current and returns its device context (nil without one).

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "graphics/Graphics.h"
+#include "graphics/Picture.h"
 #include "loop/runtimemainloop.h"
 #include "objects/ObjectDefinition.h"
 #include "objects/ObjectHandle.h"
@@ -63,7 +65,7 @@ private:
 };
 
 // Window properties by table index.
-enum { kVisible = 0, kWidth = 3, kHeight = 4, kTitle = 6, kCloseBox = 9 };
+enum { kVisible = 0, kLeft = 1, kTop = 2, kWidth = 3, kHeight = 4, kTitle = 6, kCloseBox = 9 };
 
 void __cdecl OnLayout(ObjectHeader* w) {
     Record("Layout");
@@ -88,6 +90,14 @@ void __cdecl OnActivate(ObjectHeader*) { Record("Activate"); }
 void __cdecl OnDeactivate(ObjectHeader*) { Record("Deactivate"); }
 void __cdecl OnResized(ObjectHeader*) { Record("Resized"); }
 void __cdecl OnMoved(ObjectHeader*) { Record("Moved"); }
+ObjectHeader* gPaintGraphics = nullptr;  // the last Paint's Graphics, kept as a module might
+void __cdecl OnPaint(ObjectHeader*, ObjectHeader* g) {
+    Record("Paint");
+    graphicsForeColorSetter(g, 0, 0xFF0000);
+    RuntimeGraphicsFillRect(g, 10, 10, 50, 40);
+    RuntimeLockUnlockObjects(g, gPaintGraphics);
+    gPaintGraphics = g;
+}
 
 ClassRecord* WindowSubclass(void* layout) {
     ClassRecord* base = ClassOfDefinition(WindowDefinition());
@@ -106,6 +116,18 @@ ClassRecord* WindowSubclass(void* layout) {
     set(kWindowDeactivate, reinterpret_cast<void*>(&OnDeactivate));
     set(kWindowResized, reinterpret_cast<void*>(&OnResized));
     set(kWindowMoved, reinterpret_cast<void*>(&OnMoved));
+    set(kWindowPaint, reinterpret_cast<void*>(&OnPaint));
+    return c;
+}
+
+// Away from the corner where other test programs put their windows.
+void __cdecl OnPlacedLayout(ObjectHeader* w) {
+    Record("Layout");
+    Packed().Bool(kVisible, true).Int(kLeft, 600).Int(kTop, 400).Int(kWidth, 300).Int(kHeight, 200).SetOn(w);
+}
+
+ClassRecord* PlacedWindowClass() {
+    static ClassRecord* c = WindowSubclass(reinterpret_cast<void*>(&OnPlacedLayout));
     return c;
 }
 
@@ -139,11 +161,12 @@ std::string CompareEvents(const std::vector<std::string>& trace, const std::vect
     return "";
 }
 
-// Windows under the real loop: each iteration gets a message to take, so
-// that its wait ends.
+// Windows under the real loop: an iteration with nothing to take gets a
+// message, so that its wait ends (and a pending paint still comes first).
 void RunIterations(int n) {
     for (int i = 0; i < n; ++i) {
-        PostThreadMessageW(GetCurrentThreadId(), WM_NULL, 0, 0);
+        MSG waiting;
+        if (!PeekMessageW(&waiting, nullptr, 0, 0, PM_NOREMOVE)) PostThreadMessageW(GetCurrentThreadId(), WM_NULL, 0, 0);
         RunMainLoopIteration();
     }
 }
@@ -170,6 +193,8 @@ protected:
         gQuit = false;
     }
     void TearDown() override {
+        RuntimeUnlockObject(gPaintGraphics);
+        gPaintGraphics = nullptr;
         gRefuseClose = false;
         CloseEveryRuntimeWindow();
         gQuit = false;
@@ -204,12 +229,84 @@ TEST_F(WindowTest, EventsFromCreationToCloseComeInOrder) {
                                       // windows of other programs on the display may take the front
                                       {"Deactivate", true},
                                       {"Activate", true},
+                                      {"Paint", false},
                                       {"CancelClose", false},
                                       {"Deactivate", true},
                                       {"Close", false}}),
               "");
     EXPECT_EQ(AsWindow(w.Get())->native, nullptr);
     EXPECT_EQ(RuntimeViewWindowCount(), 0);
+}
+
+bool Painted() {
+    for (const std::string& e : gEvents)
+        if (e == "Paint") return true;
+    return false;
+}
+
+// A pixel of the screen at a client point of the window.
+COLORREF ScreenPixel(HWND window, int x, int y) {
+    POINT p = {x, y};
+    ClientToScreen(window, &p);
+    HDC screen = GetDC(nullptr);
+    COLORREF c = GetPixel(screen, p.x, p.y);
+    ReleaseDC(nullptr, screen);
+    return c;
+}
+
+TEST_F(WindowTest, PaintDrawsOnTheScreenOverTheBackground) {
+    ObjectHandle w = Open(PlacedWindowClass());
+    HWND handle = HandleOf(w);
+    ASSERT_TRUE(RunUntil([] { return Painted(); }));
+    RunIterations(2);
+    GdiFlush();
+    EXPECT_EQ(ScreenPixel(handle, 20, 20), RGB(255, 0, 0));        // Paint's rectangle
+    EXPECT_EQ(ScreenPixel(handle, 59, 49), RGB(255, 0, 0));        // its last pixel
+    EXPECT_EQ(ScreenPixel(handle, 60, 50), GetSysColor(COLOR_BTNFACE));  // the erased background
+    EXPECT_EQ(ScreenPixel(handle, 200, 150), GetSysColor(COLOR_BTNFACE));
+    // The Graphics of a finished paint draws nothing.
+    ASSERT_NE(gPaintGraphics, nullptr);
+    RuntimeGraphicsFillRect(gPaintGraphics, 100, 100, 50, 50);
+    GdiFlush();
+    EXPECT_EQ(ScreenPixel(handle, 120, 120), GetSysColor(COLOR_BTNFACE));
+}
+
+// A window property set as compiled code sets it: through the class's row.
+void SetProperty(ObjectHeader* w, const char* name, intptr_t value) {
+    ClassRecord* cls = w->classPtr;
+    for (int32_t i = 0; i < cls->propertyCount; ++i) {
+        const PropertyEntry& p = cls->properties[i];
+        std::string declaration = StringText(p.declaration);
+        if (declaration.substr(0, declaration.find('%')) != name) continue;
+        reinterpret_cast<void(__cdecl*)(ObjectHeader*, int32_t, intptr_t)>(p.setter)(w, p.parameter, value);
+        return;
+    }
+    ADD_FAILURE() << "no property " << name;
+}
+
+TEST_F(WindowTest, TheBackdropIsDrawnAtTheOriginInItsOwnSizeOverTheBackColor) {
+    ObjectHandle w = Open(PlacedWindowClass());
+    HWND handle = HandleOf(w);
+    ObjectHandle picture = ObjectHandle::Adopt(newPicture(50, 30, 32));
+    ObjectHandle g = ObjectHandle::Adopt(pictureGraphicsGetter(picture.Get(), 0));
+    graphicsForeColorSetter(g.Get(), 0, 0x0000FF);
+    RuntimeGraphicsFillRect(g.Get(), 0, 0, 50, 30);
+    SetProperty(w.Get(), "Backdrop", reinterpret_cast<intptr_t>(picture.Get()));
+    SetProperty(w.Get(), "BackColor", 0x00FF00);
+    SetProperty(w.Get(), "HasBackColor", 1);
+    ASSERT_TRUE(RunUntil([] { return Painted(); }));
+    RunIterations(2);
+    GdiFlush();
+    EXPECT_EQ(ScreenPixel(handle, 2, 2), RGB(0, 0, 255));     // backdrop
+    EXPECT_EQ(ScreenPixel(handle, 20, 20), RGB(255, 0, 0));   // Paint draws over it
+    EXPECT_EQ(ScreenPixel(handle, 49, 5), RGB(0, 0, 255));    // its last column
+    EXPECT_EQ(ScreenPixel(handle, 5, 29), RGB(0, 0, 255));    // its last row
+    EXPECT_EQ(ScreenPixel(handle, 50, 5), RGB(0, 255, 0));
+    EXPECT_EQ(ScreenPixel(handle, 5, 30), RGB(0, 255, 0));
+    EXPECT_EQ(ScreenPixel(handle, 70, 20), RGB(0, 255, 0));   // beyond it, the back colour
+    EXPECT_EQ(ScreenPixel(handle, 20, 35), RGB(255, 0, 0));
+    EXPECT_EQ(ScreenPixel(handle, 20, 60), RGB(0, 255, 0));
+    EXPECT_EQ(ScreenPixel(handle, 250, 150), RGB(0, 255, 0));
 }
 
 TEST_F(WindowTest, TheNativeWindowFollowsTheLayout) {

@@ -6,6 +6,8 @@
 #include <new>
 #include <vector>
 
+#include "graphics/DrawingContext.h"
+#include "graphics/Graphics.h"
 #include "graphics/Picture.h"
 #include "graphics/PixelMap.h"
 #include "objects/ObjectDefinition.h"
@@ -252,18 +254,42 @@ void FinishClose(ViewWindow* view) {
 
 // ---- Messages ----------------------------------------------------------------------------
 
+using PaintHandler = void(__cdecl*)(ObjectHeader* window, ObjectHeader* g);
+
+// Paint with a fresh Graphics on the paint's device context. The Graphics
+// loses its surface when the paint ends, so one kept by the module draws
+// nothing afterwards instead of on a device context that is gone.
+void RaisePaint(ViewWindow* view, HDC device) {
+    ObjectHeader* window = view->window;
+    EventLock lock(window);
+    void* handler = EventHandlerFor(window, kWindowEvents[kWindowPaint]);
+    if (!handler) return;
+    RECT client;
+    GetClientRect(view->handle.Get(), &client);
+    DrawingContext* dc = DrawingContextCreateOnDevice(device, client.right, client.bottom);
+    ObjectHandle g = ObjectHandle::Adopt(NewGraphicsObject(dc));
+    if (!g) return;
+    reinterpret_cast<PaintHandler>(handler)(window, g.Get());
+    DrawingContextDetachSurface(dc);
+}
+
+void DrawBackdrop(ObjectHeader* picture, HDC device) {
+    PixelMap* map = picture ? FieldAt<PixelMap*>(picture, kPictureMapAt) : nullptr;
+    if (!map || !map->bitmap) return;
+    // A bitmap is selected into one device context at a time: the picture's
+    // own Graphics may hold it as the current context.
+    DrawingContextReleaseCurrent();
+    MemoryDC source;
+    SelectedObject bitmap(source.Get(), map->bitmap);
+    BitBlt(device, 0, 0, map->width, map->height, source.Get(), 0, 0, SRCCOPY);
+}
+
 void PaintView(ViewWindow* view) {
     PaintDC paint(view->handle.Get());
     if (!paint.Get()) return;
     SetTextAlign(paint.Get(), TA_BASELINE);
-    if (view->backdrop) {
-        PixelMap* map = FieldAt<PixelMap*>(view->backdrop, kPictureMapAt);
-        if (map && map->bitmap) {
-            MemoryDC source;
-            SelectedObject bitmap(source.Get(), map->bitmap);
-            BitBlt(paint.Get(), 0, 0, map->width, map->height, source.Get(), 0, 0, SRCCOPY);
-        }
-    }
+    DrawBackdrop(view->backdrop, paint.Get());
+    RaisePaint(view, paint.Get());
 }
 
 LRESULT EraseView(ViewWindow* view, HDC dc) {
@@ -566,10 +592,11 @@ extern "C" void windowTitleSetter(ObjectHeader* window, int32_t, StringValue* ti
         SetWindowTextA(w->native->handle.Get(), StringText(title));
 }
 
-extern "C" void windowBackColorSetter(ObjectHeader* window, int32_t which, int32_t value) {
+// HasBackColor and BackColor: the row's parameter is the field's offset.
+extern "C" void windowBackColorSetter(ObjectHeader* window, int32_t field, int32_t value) {
     if (!window) NIL_WINDOW("self");
     WindowObject* w = AsWindow(window);
-    if (which == 0)
+    if (field == int32_t(offsetof(WindowObject, hasBackColor)))
         w->hasBackColor = value != 0;
     else
         w->backColor = uint32_t(value);
