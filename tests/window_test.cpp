@@ -309,6 +309,34 @@ TEST_F(WindowTest, TheBackdropIsDrawnAtTheOriginInItsOwnSizeOverTheBackColor) {
     EXPECT_EQ(ScreenPixel(handle, 250, 150), RGB(0, 255, 0));
 }
 
+TEST_F(WindowTest, AProgrammaticResizeIsAppliedOnTheNextIteration) {
+    ObjectHandle w = Open(PlacedWindowClass());
+    HWND handle = HandleOf(w);
+    RunIterations(2);
+    gEvents.clear();
+    windowPosSetter(w.Get(), 2, 400);
+    windowPosSetter(w.Get(), 3, 120);
+    RECT client;
+    GetClientRect(handle, &client);
+    EXPECT_EQ(client.right, 300);  // pending until the loop comes round
+    RunIterations(1);
+    GetClientRect(handle, &client);
+    EXPECT_EQ(client.right, 400);
+    EXPECT_EQ(client.bottom, 120);
+    EXPECT_EQ(windowPosGetter(w.Get(), 2), 400);
+    EXPECT_EQ(windowPosGetter(w.Get(), 0), 610);  // where the placement put it
+    EXPECT_EQ(CompareEvents(gEvents, {{"Resized", false}, {"Paint", true}}), "");
+
+    AsWindow(w.Get())->fullScreen = 1;  // while full screen, the setters change nothing
+    windowPosSetter(w.Get(), 2, 500);
+    windowPosSetter(w.Get(), 0, 0);
+    RunIterations(1);
+    GetClientRect(handle, &client);
+    EXPECT_EQ(client.right, 400);
+    EXPECT_EQ(windowPosGetter(w.Get(), 0), 610);
+    AsWindow(w.Get())->fullScreen = 0;
+}
+
 TEST_F(WindowTest, TheNativeWindowFollowsTheLayout) {
     ObjectHandle w = Open(VisibleWindowClass());
     HWND handle = HandleOf(w);
