@@ -21,3 +21,6 @@ void InstallWindowLayer();
 
 // Runtime initialisation (entry-point step 7).
 void RuntimeInitialize();
+
+// The code the process ends with: 0 unless a module set another (RuntimeSetExitCode).
+int32_t RuntimeProcessExitCode();

@@ -13,5 +13,5 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     RuntimeInitialize();
     LoadAndRunModule();  // returns after the application quit, or when loading failed
     FreeThemeLibrary();
-    return 0;
+    return RuntimeProcessExitCode();
 }

@@ -128,3 +128,103 @@ TEST(LiteralLayout, OffsetsAreThoseOfTheRecord) {
 }
 
 }  // namespace
+
+// ---- Layouts module code reads by the offsets of orvane/shapes.h ----------------------------
+
+#include "graphics/Graphics.h"
+#include "graphics/Picture.h"
+#include "graphics/Shapes2D.h"
+#include "graphics/Shapes2DAccessors.h"
+#include "files/TextInputStream.h"
+#include "files/runFolderItem.h"
+#include "orvane/exports.h"
+#include "orvane/shapes.h"
+#include "strings/TextEncodingUtil.h"
+
+// Including the runtime's own declarations beside orvane/exports.h makes any
+// entry point declared differently in the two a compile error.
+namespace shape = orvane::shape;
+static_assert(shape::kFillColorAt == offsetof(Object2DObject, fillColor), "FillColor");
+static_assert(shape::kBorderColorAt == offsetof(Object2DObject, borderColor), "BorderColor");
+static_assert(shape::kXAt == kShapeXAt && shape::kYAt == kShapeYAt, "X, Y");
+static_assert(shape::kRotationAt == kShapeRotationAt && shape::kScaleAt == kShapeScaleAt, "Rotation, Scale");
+static_assert(shape::kFillAt == offsetof(Object2DObject, fillOpacity), "Fill");
+static_assert(shape::kBorderAt == offsetof(Object2DObject, borderOpacity), "Border");
+static_assert(shape::kBorderWidthAt == offsetof(Object2DObject, borderWidth), "BorderWidth");
+static_assert(shape::kObject2DSize == kObject2DSize, "Object2D size");
+static_assert(shape::kWidthAt == offsetof(RectShapeObject, width), "Width");
+static_assert(shape::kHeightAt == offsetof(RectShapeObject, height), "Height");
+static_assert(shape::kStartAngleAt == offsetof(ArcShapeObject, startAngle), "StartAngle");
+static_assert(shape::kArcAngleAt == offsetof(ArcShapeObject, arcAngle), "ArcAngle");
+static_assert(shape::kArcShapeSize == kArcShapeSize, "ArcShape size");
+static_assert(shape::kTextSizeAt == offsetof(StringShapeObject, textSize), "TextSize");
+static_assert(shape::kTextAt == offsetof(StringShapeObject, text), "Text");
+static_assert(shape::kTextFontAt == offsetof(StringShapeObject, textFont), "TextFont");
+static_assert(shape::kBoldAt == offsetof(StringShapeObject, bold), "Bold");
+static_assert(shape::kStringShapeSize == kStringShapeSize, "StringShape size");
+static_assert(shape::kGroupGrowthStepAt == offsetof(GroupObject, growthStep), "Group2D growth step");
+static_assert(shape::kGroupMembersAt == offsetof(GroupObject, members), "Group2D members");
+static_assert(shape::kGroupCountAt == offsetof(GroupObject, count), "Group2D count");
+static_assert(shape::kGroupSize == kGroup2DSize, "Group2D size");
+static_assert(shape::kCurveX2At == offsetof(CurveShapeObject, x2) && shape::kCurveY2At == offsetof(CurveShapeObject, y2),
+              "CurveShape X2, Y2");
+static_assert(shape::kCurveShapeSize == kCurveShapeSize, "CurveShape size");
+
+// ---- Output files of command-line modules ------------------------------------------------
+
+#include <windows.h>
+
+#include "tests/TestStrings.h"
+
+namespace {
+
+std::string TempPath(const char* name) {
+    char folder[MAX_PATH];
+    GetTempPathA(MAX_PATH, folder);
+    return std::string(folder) + name;
+}
+
+std::string ReadAll(const std::string& path) {
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return "<missing>";
+    char buffer[256];
+    DWORD got = 0;
+    ReadFile(h, buffer, sizeof buffer, &got, nullptr);
+    CloseHandle(h);
+    return std::string(buffer, got);
+}
+
+}  // namespace
+
+TEST(OutputFile, KeptOnlyWhenAskedAndEveryWriteSucceeded) {
+    const std::string kept = TempPath("orvane_sdk_kept.bin"), dropped = TempPath("orvane_sdk_dropped.bin");
+    void* a = RuntimeOutputFileCreate(Utf8(kept).Get());
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(RuntimeOutputFileWrite(a, "BM", 2), 1);
+    EXPECT_EQ(RuntimeOutputFileWrite(a, "\0\1x", 3), 1);
+    EXPECT_EQ(RuntimeOutputFileWrite(a, nullptr, 0), 1);
+    EXPECT_EQ(RuntimeOutputFileClose(a, 1), 1);
+    EXPECT_EQ(ReadAll(kept), std::string("BM\0\1x", 5));
+
+    void* b = RuntimeOutputFileCreate(Utf8(dropped).Get());
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(RuntimeOutputFileWrite(b, "abc", 3), 1);
+    EXPECT_EQ(RuntimeOutputFileWrite(b, nullptr, 4), 0);  // a bad write fails the file
+    EXPECT_EQ(RuntimeOutputFileWrite(b, "def", 3), 0);
+    EXPECT_EQ(RuntimeOutputFileClose(b, 1), 0);
+    EXPECT_EQ(ReadAll(dropped), "<missing>");
+
+    void* c = RuntimeOutputFileCreate(Utf8(dropped).Get());
+    ASSERT_NE(c, nullptr);
+    EXPECT_EQ(RuntimeOutputFileWrite(c, "abc", 3), 1);
+    EXPECT_EQ(RuntimeOutputFileClose(c, 0), 0);  // not asked to keep it
+    EXPECT_EQ(ReadAll(dropped), "<missing>");
+    DeleteFileA(kept.c_str());
+}
+
+TEST(OutputFile, RefusesWhatCannotBeCreated) {
+    EXPECT_EQ(RuntimeOutputFileCreate(nullptr), nullptr);
+    EXPECT_EQ(RuntimeOutputFileCreate(Utf8(TempPath("no such folder\\x.bmp")).Get()), nullptr);
+    EXPECT_EQ(RuntimeOutputFileClose(nullptr, 1), 0);
+    EXPECT_EQ(RuntimeOutputFileWrite(nullptr, "a", 1), 0);
+}
