@@ -9,7 +9,7 @@
 #include "files/Win32FileCalls.h"
 #include "orvane/exports.h"
 #include "strings/dump.h"
-#include "ui/win32windows.h"
+#include "startup/SystemVersion.h"
 
 namespace {
 

@@ -488,6 +488,7 @@ std::string SampleTrace() {
         "long literal: " + digits + " <end>",
         "long literal length byte: 255",
         "long literal length: 300",
+        "literal read through its fields alone, first byte: 102",
         "UTF-8 literal tagged UTF-8",
         "ASCII literal tagged ASCII",
         "shared line",

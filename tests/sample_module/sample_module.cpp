@@ -16,6 +16,9 @@ ORVANE_LITERAL(kLong, "long literal: " SAMPLE_TEN SAMPLE_TEN SAMPLE_TEN SAMPLE_T
 #undef SAMPLE_TEN
 ORVANE_LITERAL(kLengthByte, "long literal length byte: ");
 ORVANE_LITERAL(kLength, "long literal length: ");
+// Read only through its fields, never passed on: its text pointer must still be fixed.
+ORVANE_LITERAL(kFieldsOnly, "fields only");
+ORVANE_LITERAL(kFieldsOnlyByte, "literal read through its fields alone, first byte: ");
 ORVANE_LITERAL(kUtf8Tagged, "UTF-8 literal tagged UTF-8");
 ORVANE_LITERAL(kAsciiTagged, "ASCII literal tagged ASCII");
 ORVANE_LITERAL(kWrongTag, "literal with the wrong encoding");
@@ -55,6 +58,7 @@ void Literals() {
     // text is set by the loader and points at the length byte.
     SampleTraceNumber(ORVANE_STR(kLengthByte), ORVANE_STR(kLong)->text[0]);
     SampleTraceNumber(ORVANE_STR(kLength), ORVANE_STR(kLong)->length);
+    SampleTraceNumber(ORVANE_STR(kFieldsOnlyByte), ORVANE_STR(kFieldsOnly)->text[1]);
     TraceEncoding(ORVANE_STR(kUtf8), kEncodingUTF8, ORVANE_STR(kUtf8Tagged));
     TraceEncoding(ORVANE_STR(kAscii), kEncodingASCII, ORVANE_STR(kAsciiTagged));
     SampleTraceSharedLine();  // second site, in the other object

@@ -88,5 +88,17 @@ constexpr LiteralRecord<N> Make(const char (&text)[N], uint32_t encoding) {
 #define ORVANE_LITERAL(name, text) ORVANE_LITERAL_AS(name, text, kEncodingUTF8)
 #define ORVANE_ASCII_LITERAL(name, text) ORVANE_LITERAL_AS(name, text, kEncodingASCII)
 
+namespace orvane {
+// The record's text pointer is written by the loader, after the compiler has
+// seen the record's initial bytes. Handing the address through an empty asm
+// keeps the compiler from reading fields at fixed addresses of the record
+// (which the loader does not fix) or folding them to their initial values:
+// every use takes the record's own address, which the loader fixes.
+inline StringValue* LinkedLiteral(StringValue* record) {
+    __asm__("" : "+r"(record));
+    return record;
+}
+}  // namespace orvane
+
 // The StringValue* of a literal.
-#define ORVANE_STR(name) (&(name).value)
+#define ORVANE_STR(name) (::orvane::LinkedLiteral(&(name).value))
