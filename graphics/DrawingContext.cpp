@@ -88,12 +88,23 @@ DrawingContext* DrawingContextCreate(PixelMap* map, bool ownsSurface) {
     return dc;
 }
 
+DrawingContext* DrawingContextCreateOnDevice(HDC device, int32_t width, int32_t height) {
+    DrawingContext* dc = DrawingContextCreate(nullptr);
+    if (!device) return dc;
+    dc->kind = kSurfacePane;
+    dc->deviceDC = device;
+    dc->deviceWidth = width;
+    dc->deviceHeight = height;
+    return dc;
+}
+
 void DrawingContextDetachSurface(DrawingContext* dc) {
     if (!dc) return;
     CurrentContextGuard guard;
     if (gCurrent == dc) ReleaseCurrent();
     if (dc->ownsSurface && dc->map) PixelMapFree(dc->map);
     dc->map = nullptr;
+    dc->deviceDC = nullptr;
     dc->kind = kSurfaceNone;
     dc->ownsSurface = false;
 }
@@ -109,16 +120,26 @@ void DrawingContextDestroy(DrawingContext* dc) {
 
 DrawingContext* DrawingContextCurrent() { return gCurrent; }
 
+void DrawingContextReleaseCurrent() {
+    CurrentContextGuard guard;
+    ReleaseCurrent();
+}
+
 HDC DrawingContextMakeCurrent(DrawingContext* dc) {
     if (!dc) return nullptr;
     CurrentContextGuard guard;
     if (gCurrent == dc && dc->dc) return dc->dc;
     ReleaseCurrent();
-    if (dc->kind != kSurfacePixelMap || !dc->map || !dc->map->bitmap) return nullptr;  // panes: with the windows
-    HDC hdc = CreateCompatibleDC(nullptr);
-    if (!hdc) return nullptr;
-    dc->memoryDC.Reset(hdc);
-    dc->surfaceBitmap = SelectedObject(hdc, dc->map->bitmap);
+    HDC hdc = nullptr;
+    if (dc->kind == kSurfacePane && dc->deviceDC) {
+        hdc = dc->deviceDC;
+    } else {
+        if (dc->kind != kSurfacePixelMap || !dc->map || !dc->map->bitmap) return nullptr;
+        hdc = CreateCompatibleDC(nullptr);
+        if (!hdc) return nullptr;
+        dc->memoryDC.Reset(hdc);
+        dc->surfaceBitmap = SelectedObject(hdc, dc->map->bitmap);
+    }
     dc->dc = hdc;
     gCurrent = dc;
     GdiHandle<HRGN> saved(CreateRectRgn(0, 0, 0, 0));
@@ -155,8 +176,14 @@ void DrawingContextSetClip(DrawingContext* dc, const RECT* clip) {
     if (gCurrent == dc) ApplyClip(dc);
 }
 
-int32_t DrawingContextWidth(DrawingContext* dc) { return dc && dc->map ? dc->map->width : 0; }
-int32_t DrawingContextHeight(DrawingContext* dc) { return dc && dc->map ? dc->map->height : 0; }
+int32_t DrawingContextWidth(DrawingContext* dc) {
+    if (!dc) return 0;
+    return dc->map ? dc->map->width : dc->kind == kSurfacePane ? dc->deviceWidth : 0;
+}
+int32_t DrawingContextHeight(DrawingContext* dc) {
+    if (!dc) return 0;
+    return dc->map ? dc->map->height : dc->kind == kSurfacePane ? dc->deviceHeight : 0;
+}
 int32_t DrawingContextSurfaceLeft(DrawingContext* dc) { return 0; }  // pixel maps start at (0, 0)
 int32_t DrawingContextSurfaceTop(DrawingContext* dc) { return 0; }
 

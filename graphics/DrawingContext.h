@@ -56,11 +56,17 @@ int32_t DrawingContextTextHeight(DrawingContext* dc);
 // picture's Graphics). Destroying it never frees the map unless it owns it.
 DrawingContext* DrawingContextCreate(PixelMap* map, bool ownsSurface = false);
 void DrawingContextDestroy(DrawingContext* dc);
+// A context drawing on a device context the caller lends (a window's paint)
+// of that size; the caller detaches it before the device context goes.
+DrawingContext* DrawingContextCreateOnDevice(HDC device, int32_t width, int32_t height);
 // The surface went away: later drawing does nothing.
 void DrawingContextDetachSurface(DrawingContext* dc);
 // Makes the context current and returns its device context (nil without one).
 HDC DrawingContextMakeCurrent(DrawingContext* dc);
 DrawingContext* DrawingContextCurrent();
+// Gives up the current context's device context, so that none is held (a
+// modal box is about to run its own message loop).
+void DrawingContextReleaseCurrent();
 // Clip rectangle in surface coordinates; nil removes it.
 void DrawingContextSetClip(DrawingContext* dc, const RECT* clip);
 int32_t DrawingContextWidth(DrawingContext* dc);

@@ -8,7 +8,8 @@
 #include "graphics/DrawingContext.h"
 #include "startup/Win32Owners.h"
 
-// Surfaces: a picture's pixel map now; panes arrive with the windows.
+// Surfaces: a picture's pixel map, or a window's device context lent for a
+// paint.
 enum SurfaceKind : uint8_t { kSurfaceNone = 0, kSurfacePixelMap = 1, kSurfacePane = 2 };
 
 // A colour as three 16-bit components.
@@ -25,6 +26,8 @@ struct DrawingContext {
     SurfaceKind kind = kSurfaceNone;
     PixelMap* map = nullptr;
     bool ownsSurface = false;
+    HDC deviceDC = nullptr;  // a pane's lent device context
+    int32_t deviceWidth = 0, deviceHeight = 0;
     HDC dc = nullptr;            // while current
     CreatedDC memoryDC;          // a pixel map's device context while current
     SelectedObject surfaceBitmap;  // the pixel map selected into it

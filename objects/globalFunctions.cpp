@@ -2,6 +2,7 @@
 
 #include "objects/ObjectDefinition.h"
 #include "objects/globalFunctionsDecl.h"
+#include "orvane/exports.h"
 
 namespace {
 

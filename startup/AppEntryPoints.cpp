@@ -19,10 +19,6 @@
 #include "strings/string.h"
 #include "ui/win32windows.h"
 
-namespace {
-HWND gMDIFrame = nullptr;
-}  // namespace
-
 // Nothing consults the limit; plug-ins read and replace it.
 extern "C" void TARNInitStackChecker(int32_t size) {
     uintptr_t sp;

@@ -9,6 +9,7 @@ ObjectHeader* gApplicationObject = nullptr;
 bool gRunning = false;
 bool gQuit = false;
 bool gMDIMode = false;
+HWND gMDIFrame = nullptr;
 StringValue* gFrameTitle = nullptr;
 thread_local uintptr_t gStackLimit = 0;
 FontRecord gDefaultFont = {"System", 10};

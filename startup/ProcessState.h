@@ -17,6 +17,7 @@ extern ObjectHeader* gApplicationObject;
 extern bool gRunning;
 extern bool gQuit;
 extern bool gMDIMode;
+extern HWND gMDIFrame;  // the MDI frame window, nil outside MDI mode
 extern StringValue* gFrameTitle;  // owns one reference
 // The stack limit of the current thread: each thread keeps its own.
 extern thread_local uintptr_t gStackLimit;

@@ -13,10 +13,20 @@
 #include "startup/intrinsicClass.h"
 #include "strings/TextEncodingUtil.h"
 #include "ui/win32windows.h"
+#include "ui/window.h"
 
 namespace {
 constexpr int32_t kStackCheckerSize = 262144;
 }  // namespace
+
+void InstallWindowLayer() {
+    SetRuntimeWindowList(RuntimeWindowList{RuntimeViewWindowCount, CloseEveryRuntimeWindow,
+                                           AnyRuntimeWindowRefusesClose});
+    MainLoopWindowHooks hooks = {};
+    hooks.prepareWindows = PrepareRuntimeWindows;
+    SetMainLoopWindowHooks(hooks);
+    SetModalLoopIteration(RunProtectedIteration);
+}
 
 int SystemScriptFromLanguage(LANGID language) {
     switch (language) {
@@ -42,6 +52,7 @@ void RuntimeInitProcessState(HINSTANCE instance) {
 void RuntimeInitialize() {
     SetUnhandledExceptionHook(HandleLoopException);
     RegisterRuntimeWindowClasses(gInstance);
+    InstallWindowLayer();
     OleInitialize(nullptr);
     SetControlColorDefaults();
     gDefaultFont = FontRecord{"System", 10};

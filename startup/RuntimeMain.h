@@ -15,6 +15,10 @@ int SystemScriptFromLanguage(LANGID language);
 // Entry-point steps 1-4; safe to call more than once (tests call it too).
 void RuntimeInitProcessState(HINSTANCE instance);
 
+// Connects the windows to the main loop and the rest of the runtime: the
+// window list, the loop's window hooks, the modal run's iteration.
+void InstallWindowLayer();
+
 // Runtime initialisation (entry-point step 7).
 void RuntimeInitialize();
 

@@ -86,6 +86,13 @@ struct ModuleTraits {
     static void Free(HMODULE h) { FreeLibrary(h); }
 };
 
+struct WindowTraits {
+    using Handle = HWND;
+    static HWND Empty() { return nullptr; }
+    static bool IsValid(HWND h) { return h != nullptr; }
+    static void Free(HWND h) { DestroyWindow(h); }
+};
+
 // A pen, brush, font, bitmap or region; DeleteObject.
 template <typename H>
 using GdiHandle = UniqueHandle<GdiObjectTraits<H>>;
@@ -97,6 +104,8 @@ using KernelHandle = UniqueHandle<KernelHandleTraits>;
 using FindHandle = UniqueHandle<FindHandleTraits>;
 // A library of LoadLibrary; FreeLibrary.
 using ModuleHandle = UniqueHandle<ModuleTraits>;
+// A window the runtime created; DestroyWindow.
+using WindowHandle = UniqueHandle<WindowTraits>;
 
 // ---- Device contexts ------------------------------------------------------------------
 
@@ -165,6 +174,24 @@ public:
 private:
     HDC dc_ = nullptr;
     HGDIOBJ previous_ = nullptr;
+};
+
+// The painting of one WM_PAINT: BeginPaint, and EndPaint when done.
+class PaintDC {
+public:
+    explicit PaintDC(HWND window) : window_(window), dc_(BeginPaint(window, &paint_)) {}
+    ~PaintDC() {
+        if (dc_) EndPaint(window_, &paint_);
+    }
+    PaintDC(const PaintDC&) = delete;
+    PaintDC& operator=(const PaintDC&) = delete;
+    HDC Get() const { return dc_; }
+    const RECT& Area() const { return paint_.rcPaint; }
+
+private:
+    HWND window_;
+    PAINTSTRUCT paint_{};
+    HDC dc_;
 };
 
 // ---- COM --------------------------------------------------------------------------------
