@@ -158,6 +158,7 @@ Tally Fuzz(FuzzTarget& target, const Options& options) {
             ++tally.findings;
             std::printf("FINDING %s: %s: %s\n", target.Name(), outcome.fault.c_str(),
                         SaveFinding(target.Name(), input).c_str());
+            if (PeakCommit() > size_t(options.memoryMb) << 20) break;  // the peak stays: every later input would count
         }
     }
     const double seconds = elapsed();
