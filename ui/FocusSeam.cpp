@@ -1,0 +1,13 @@
+#include "ui/FocusSeam.h"
+
+namespace {
+FocusSeam gSeam = {};
+}
+
+FocusSeam SetFocusSeam(const FocusSeam& seam) {
+    FocusSeam previous = gSeam;
+    gSeam = seam;
+    return previous;
+}
+
+const FocusSeam& CurrentFocusSeam() { return gSeam; }
