@@ -50,6 +50,7 @@ void ReleaseCurrent() {
     SelectObject(dc->dc, GetStockObject(SYSTEM_FONT));
     dc->surfaceBitmap.Reset();  // before its device context goes
     dc->memoryDC.Reset();
+    dc->windowDC.Reset();
     dc->dc = nullptr;
 }
 
@@ -64,6 +65,12 @@ void ApplyClip(DrawingContext* dc) {
                                          r.right + DrawingContextSurfaceLeft(dc), r.bottom + DrawingContextSurfaceTop(dc)));
     if (dc->savedClip.Get()) CombineRgn(region.Get(), region.Get(), dc->savedClip.Get(), RGN_AND);
     SelectClipRgn(dc->dc, region.Get());
+}
+
+POINT WindowClientSize(HWND window) {
+    RECT r = {0, 0, 0, 0};
+    GetClientRect(window, &r);
+    return POINT{r.right, r.bottom};
 }
 
 }  // namespace
@@ -98,6 +105,14 @@ DrawingContext* DrawingContextCreateOnDevice(HDC device, int32_t width, int32_t 
     return dc;
 }
 
+DrawingContext* DrawingContextCreateOnWindow(HWND window) {
+    DrawingContext* dc = DrawingContextCreate(nullptr);
+    if (!window) return dc;
+    dc->kind = kSurfaceWindow;
+    dc->window = window;
+    return dc;
+}
+
 void DrawingContextDetachSurface(DrawingContext* dc) {
     if (!dc) return;
     CurrentContextGuard guard;
@@ -105,6 +120,7 @@ void DrawingContextDetachSurface(DrawingContext* dc) {
     if (dc->ownsSurface && dc->map) PixelMapFree(dc->map);
     dc->map = nullptr;
     dc->deviceDC = nullptr;
+    dc->window = nullptr;
     dc->kind = kSurfaceNone;
     dc->ownsSurface = false;
 }
@@ -133,6 +149,11 @@ HDC DrawingContextMakeCurrent(DrawingContext* dc) {
     HDC hdc = nullptr;
     if (dc->kind == kSurfacePane && dc->deviceDC) {
         hdc = dc->deviceDC;
+    } else if (dc->kind == kSurfaceWindow) {
+        if (!IsWindow(dc->window)) return nullptr;
+        dc->windowDC = WindowDC(dc->window);
+        hdc = dc->windowDC.Get();
+        if (!hdc) return nullptr;
     } else {
         if (dc->kind != kSurfacePixelMap || !dc->map || !dc->map->bitmap) return nullptr;
         hdc = CreateCompatibleDC(nullptr);
@@ -178,10 +199,12 @@ void DrawingContextSetClip(DrawingContext* dc, const RECT* clip) {
 
 int32_t DrawingContextWidth(DrawingContext* dc) {
     if (!dc) return 0;
+    if (dc->kind == kSurfaceWindow) return WindowClientSize(dc->window).x;
     return dc->map ? dc->map->width : dc->kind == kSurfacePane ? dc->deviceWidth : 0;
 }
 int32_t DrawingContextHeight(DrawingContext* dc) {
     if (!dc) return 0;
+    if (dc->kind == kSurfaceWindow) return WindowClientSize(dc->window).y;
     return dc->map ? dc->map->height : dc->kind == kSurfacePane ? dc->deviceHeight : 0;
 }
 int32_t DrawingContextSurfaceLeft(DrawingContext* dc) { return 0; }  // pixel maps start at (0, 0)

@@ -59,6 +59,9 @@ void DrawingContextDestroy(DrawingContext* dc);
 // A context drawing on a device context the caller lends (a window's paint)
 // of that size; the caller detaches it before the device context goes.
 DrawingContext* DrawingContextCreateOnDevice(HDC device, int32_t width, int32_t height);
+// A context drawing on the window: its device context is taken when the
+// context becomes current and given back when it stops being current.
+DrawingContext* DrawingContextCreateOnWindow(HWND window);
 // The surface went away: later drawing does nothing.
 void DrawingContextDetachSurface(DrawingContext* dc);
 // Makes the context current and returns its device context (nil without one).

@@ -8,9 +8,9 @@
 #include "graphics/DrawingContext.h"
 #include "startup/Win32Owners.h"
 
-// Surfaces: a picture's pixel map, or a window's device context lent for a
-// paint.
-enum SurfaceKind : uint8_t { kSurfaceNone = 0, kSurfacePixelMap = 1, kSurfacePane = 2 };
+// Surfaces: a picture's pixel map, a window's device context lent for a
+// paint, or a window whose device context is taken while current.
+enum SurfaceKind : uint8_t { kSurfaceNone = 0, kSurfacePixelMap = 1, kSurfacePane = 2, kSurfaceWindow = 3 };
 
 // A colour as three 16-bit components.
 struct Colour16 {
@@ -27,6 +27,8 @@ struct DrawingContext {
     PixelMap* map = nullptr;
     bool ownsSurface = false;
     HDC deviceDC = nullptr;  // a pane's lent device context
+    HWND window = nullptr;   // a window surface
+    WindowDC windowDC;       // its device context while current
     int32_t deviceWidth = 0, deviceHeight = 0;
     HDC dc = nullptr;            // while current
     CreatedDC memoryDC;          // a pixel map's device context while current

@@ -12,6 +12,8 @@
 #include "startup/PluginInstaller.h"
 #include "startup/intrinsicClass.h"
 #include "strings/TextEncodingUtil.h"
+#include "ui/Focus.h"
+#include "ui/MouseDispatch.h"
 #include "ui/win32windows.h"
 #include "ui/window.h"
 
@@ -24,8 +26,11 @@ void InstallWindowLayer() {
                                            AnyRuntimeWindowRefusesClose});
     MainLoopWindowHooks hooks = {};
     hooks.prepareWindows = PrepareRuntimeWindows;
+    hooks.tracking = MouseTracking;
+    hooks.pollMouse = PollMouse;
     SetMainLoopWindowHooks(hooks);
     SetModalLoopIteration(RunProtectedIteration);
+    InstallFocusSeam();
 }
 
 int SystemScriptFromLanguage(LANGID language) {

@@ -176,6 +176,36 @@ private:
     HGDIOBJ previous_ = nullptr;
 };
 
+// The mouse capture taken by a window, given back when done (if the window
+// still holds it).
+class MouseCapture {
+public:
+    MouseCapture() = default;
+    explicit MouseCapture(HWND window) : window_(window) {
+        if (window_) SetCapture(window_);
+    }
+    ~MouseCapture() { Reset(); }
+    MouseCapture(MouseCapture&& other) noexcept : window_(other.window_) { other.window_ = nullptr; }
+    MouseCapture& operator=(MouseCapture&& other) noexcept {
+        if (this != &other) {
+            Reset();
+            window_ = other.window_;
+            other.window_ = nullptr;
+        }
+        return *this;
+    }
+    MouseCapture(const MouseCapture&) = delete;
+    MouseCapture& operator=(const MouseCapture&) = delete;
+    HWND Get() const { return window_; }
+    void Reset() {
+        if (window_ && GetCapture() == window_) ReleaseCapture();
+        window_ = nullptr;
+    }
+
+private:
+    HWND window_ = nullptr;
+};
+
 // The painting of one WM_PAINT: BeginPaint, and EndPaint when done.
 class PaintDC {
 public:

@@ -6,9 +6,12 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <vector>
 
 #include "orvane/abi.h"
 #include "startup/Win32Owners.h"
+
+struct Pane;
 
 struct ViewWindow {
     WindowHandle handle;
@@ -24,6 +27,8 @@ struct ViewWindow {
     bool inSizeMove = false;           // between WM_ENTERSIZEMOVE and WM_EXITSIZEMOVE
     bool resizedOwed = false;          // a Resized to raise when the drag ends
     bool pendingGeometry = false;      // a programmatic move or resize for the next iteration
+    std::vector<Pane*> panes;          // the panes made directly inside the window, in creation order
+    Pane* rememberedFocus = nullptr;   // the focus pane while the window is inactive
 };
 
 // Document windows: the plain and the fixed-size document frames.

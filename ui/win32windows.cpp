@@ -1,18 +1,13 @@
 #include "ui/win32windows.h"
 
 #include "startup/SystemVersion.h"
+#include "ui/SubPane.h"
 #include "ui/window.h"
 
 COLORREF gControlColors[6];
 
 namespace {
 constexpr int kIconResource = 102;
-
-// Panes and canvases get their behaviour with their own units; until then
-// their native windows behave as plain windows.
-LRESULT CALLBACK RuntimeWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    return DefWindowProcW(window, message, wParam, lParam);
-}
 
 struct NativeClass {
     const char* name;
@@ -66,7 +61,7 @@ LRESULT CALLBACK MDIChildProc(HWND window, UINT message, WPARAM wParam, LPARAM l
 
 void RegisterRuntimeWindowClasses(HINSTANCE instance) {
     for (const NativeClass& cls : kClasses)
-        RegisterOne(instance, cls, cls.icon ? ViewWindowProcedure : RuntimeWindowProc, 4, nullptr, nullptr);
+        RegisterOne(instance, cls, cls.icon ? ViewWindowProcedure : PaneWindowProcedure, 4, nullptr, nullptr);
 }
 
 void RegisterMDIWindowClasses(HINSTANCE instance) {

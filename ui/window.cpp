@@ -21,8 +21,13 @@
 #include "startup/SystemVersion.h"
 #include "strings/string.h"
 #include "strings/utility.h"
+#include "ui/ControlObject.h"
+#include "ui/Focus.h"
 #include "ui/ModalStack.h"
+#include "ui/MouseDispatch.h"
+#include "ui/SubPane.h"
 #include "ui/ViewWindow.h"
+#include "ui/WindowControls.h"
 #include "ui/WindowFrames.h"
 #include "ui/WindowObject.h"
 
@@ -77,10 +82,10 @@ ViewWindow* ViewOf(ObjectHeader* window) { return window ? AsWindow(window)->nat
 class EventLock {
 public:
     explicit EventLock(ObjectHeader* window) : object_(ObjectHandle::Borrow(window)), view_(ViewOf(window)) {
-        if (view_) ++view_->lockCount;
+        if (view_) LockViewWindow(view_);
     }
     ~EventLock() {
-        if (view_ && --view_->lockCount == 0 && view_->closing) FinishClose(view_);
+        if (view_) UnlockViewWindow(view_);
     }
     EventLock(const EventLock&) = delete;
     EventLock& operator=(const EventLock&) = delete;
@@ -103,20 +108,19 @@ bool RaiseBoolean(ObjectHeader* window, WindowEvent event) {
     return handler && reinterpret_cast<BooleanHandler>(handler)(window);
 }
 
+// Opening: each control's Open, then the window's.
+void OpenWindow(ObjectHeader* window) {
+    EventLock lock(window);
+    OpenWindowControls(window);
+    RaisePlain(window, kWindowOpen);
+}
+
 // During start-up the opening events run behind a landing block, so that an
 // exception in them is reported as any unhandled one.
-void RaiseOpening(ObjectHeader* window, WindowEvent event) {
-    if (gRunning) return RaisePlain(window, event);
-    struct Call {
-        ObjectHeader* window;
-        WindowEvent event;
-    } call{window, event};
+void RaiseOpening(ObjectHeader* window) {
+    if (gRunning) return OpenWindow(window);
     ObjectHandle exception = ObjectHandle::Adopt(ProtectedCall(
-        [](void* context) {
-            auto* c = static_cast<Call*>(context);
-            RaisePlain(c->window, c->event);
-        },
-        &call));
+        [](void* context) { OpenWindow(static_cast<ObjectHeader*>(context)); }, window));
     if (exception) RuntimeUnhandledException(exception.Get());
 }
 
@@ -219,6 +223,8 @@ void ApplyBackground(WindowObject* w, ViewWindow* view) {
 void FinishClose(ViewWindow* view) {
     ObjectHeader* window = view->window;
     WindowObject* w = AsWindow(window);
+    NoteImplicitWindowClosed(window);
+    ForgetWindowInput(view);
     if (StringMap* controls = w->controls) {
         // A control held elsewhere stays listed, so that its window can still be asked for it.
         std::vector<StringValue*> gone;
@@ -240,6 +246,12 @@ void FinishClose(ViewWindow* view) {
         handlers->ForEach([](StringValue*, void* h) { RuntimeUnlockObject(static_cast<ObjectHeader*>(h)); });
         delete handlers;
     }
+    DestroyWindowPanes(view);
+    if (StringMap* controls = w->controls)
+        controls->ForEach([](StringValue*, void* value) {
+            auto* object = static_cast<ObjectHeader*>(value);
+            if (IsControl(object)) AsControl(object)->windowPane = nullptr;
+        });
     w->native = nullptr;
     view->window = nullptr;
     HWND handle = view->handle.Get();
@@ -302,14 +314,15 @@ LRESULT EraseView(ViewWindow* view, HDC dc) {
 
 void ActivateView(ViewWindow* view, bool active) {
     gAnyWindowActivated = true;
+    WindowFocusActivated(view, active);
     RaisePlain(view->window, active ? kWindowActivate : kWindowDeactivate);
 }
 
 // The client area took its new size: controls follow, then Resized.
 void ReportResized(ViewWindow* view) {
     WindowObject* w = AsWindow(view->window);
-    w->previous = w->current;
     w->current = ToRect16(ClientScreenRect(view->handle.Get()));
+    LayOutLockedControls(view->window, w->current);
     view->resizedOwed = false;
     if (!view->closing) RaisePlain(view->window, kWindowResized);
 }
@@ -317,7 +330,9 @@ void ReportResized(ViewWindow* view) {
 void SizeView(ViewWindow* view) {
     if (!gAnyWindowActivated || view->closing) return;
     if (view->inSizeMove) {
-        AsWindow(view->window)->current = ToRect16(ClientScreenRect(view->handle.Get()));
+        WindowObject* w = AsWindow(view->window);
+        w->current = ToRect16(ClientScreenRect(view->handle.Get()));
+        if (w->liveResize) LayOutLockedControls(view->window, w->current);
         view->resizedOwed = true;
         RaisePlain(view->window, kWindowResizing);
         return;
@@ -355,6 +370,19 @@ LRESULT MouseActivate(HWND handle) {
     return MA_ACTIVATE;
 }
 
+void MouseButtonDown(ViewWindow* view, UINT message, WPARAM wParam, LPARAM lParam) {
+    POINT p = {short(LOWORD(lParam)), short(HIWORD(lParam))};
+    bool right = message == WM_RBUTTONDOWN || message == WM_RBUTTONDBLCLK;
+    bool doubleClick = message == WM_LBUTTONDBLCLK || message == WM_RBUTTONDBLCLK;
+    WindowMouseDown(view, p, right, doubleClick, MouseMessageModifiers(wParam));
+}
+
+void MouseButtonUp(HWND handle, LPARAM lParam) {
+    POINT p = {short(LOWORD(lParam)), short(HIWORD(lParam))};
+    ClientToScreen(handle, &p);
+    WindowMouseUp(p);
+}
+
 // The handle went without the window closing (its owner was destroyed):
 // the window object lets go as if closed.
 void HandleDestroyed(ViewWindow* view) {
@@ -387,6 +415,18 @@ LRESULT CALLBACK ViewWindowProcedure(HWND handle, UINT message, WPARAM wParam, L
         case WM_SHOWWINDOW:
             SendMessageW(handle, WM_CHANGEUISTATE, 0x10002, 0);  // show focus rectangles
             break;
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONDBLCLK:
+        case WM_RBUTTONDOWN:
+        case WM_RBUTTONDBLCLK: MouseButtonDown(view, message, wParam, lParam); return 0;
+        case WM_LBUTTONUP:
+        case WM_RBUTTONUP: MouseButtonUp(handle, lParam); return 0;
+        case WM_MOUSEWHEEL:
+            if (WindowMouseWheel(view, wParam, lParam)) return 0;
+            break;
+        case WM_SETCURSOR:
+            if (LOWORD(lParam) == HTCLIENT && WindowSetCursor(view)) return TRUE;
+            break;
         case WM_NCDESTROY: HandleDestroyed(view); return 0;
         default: break;
     }
@@ -398,6 +438,7 @@ LRESULT CALLBACK ViewWindowProcedure(HWND handle, UINT message, WPARAM wParam, L
 extern "C" void RuntimeCreateWindow(ObjectHeader* window) {
     if (!window) NIL_WINDOW("window");
     WindowObject* w = AsWindow(window);
+    NoteImplicitWindowCreated(window);
     RaisePlain(window, kWindowLayout);
     FrameMapping frame = MapFrame(w->frame);
     POINT offset = PlacementOffset(w->placement, frame.defaultPlacement, w->bounds, MainScreenArea());
@@ -410,7 +451,9 @@ extern "C" void RuntimeCreateWindow(ObjectHeader* window) {
     if (!view) return;
     if (!w->visible) view->shown = false;
     RaisePlain(window, kWindowCreateControls);
+    LayOutWindowControls(window);
     w->opened = 1;
+    if (w->native) CreateWindowPanes(window);
     ApplyBackground(w, view);
     RaisePlain(window, kWindowSetupBindings);
     if (w->visible && w->native) InvalidateRect(view->handle.Get(), nullptr, TRUE);
@@ -418,7 +461,7 @@ extern "C" void RuntimeCreateWindow(ObjectHeader* window) {
 
 extern "C" void WindowDefaultConstructor(ObjectHeader* window) {
     if (!window) NIL_WINDOW("window");
-    RaiseOpening(window, kWindowOpen);
+    RaiseOpening(window);
 }
 
 bool CloseRuntimeWindow(ObjectHeader* window) {
@@ -427,7 +470,9 @@ bool CloseRuntimeWindow(ObjectHeader* window) {
     ViewWindow* view = ViewOf(window);
     if (!view || view->closing) return true;
     view->closing = true;
-    // The Close handler runs with the window locked; the last unlock destroys it.
+    // The Close handlers run with the window locked; the last unlock destroys it.
+    EventLock lock(window);
+    CloseWindowControls(window);
     RaisePlain(window, kWindowClose);
     return true;
 }
@@ -530,6 +575,25 @@ ObjectHeader* FrontWindowObject() {
 }
 
 void SetModalLoopIteration(LoopIteration iteration) { gModalIteration = iteration; }
+
+void LockViewWindow(ViewWindow* view) { ++view->lockCount; }
+
+void UnlockViewWindow(ViewWindow* view) {
+    if (--view->lockCount == 0 && view->closing) FinishClose(view);
+}
+
+void RaiseWindowEvent(ObjectHeader* window, WindowEvent event) { RaisePlain(window, event); }
+
+bool RaiseWindowPointEvent(ObjectHeader* window, WindowEvent event, int32_t x, int32_t y) {
+    if (!window) return false;
+    EventLock lock(window);
+    void* handler = EventHandlerFor(window, kWindowEvents[event]);
+    if (!handler) return false;
+    if (event == kWindowMouseDown)
+        return reinterpret_cast<bool(__cdecl*)(ObjectHeader*, int32_t, int32_t)>(handler)(window, x, y);
+    reinterpret_cast<void(__cdecl*)(ObjectHeader*, int32_t, int32_t)>(handler)(window, x, y);
+    return false;
+}
 
 // ---- Properties --------------------------------------------------------------------------
 
@@ -788,12 +852,12 @@ MethodRow kWindowMethods[] = {
     METHOD("AcceptFileDrop", kTypeParams, 1, nullptr, nullptr),
     METHOD("AcceptMacDataDrop", kTypeParams, 1, nullptr, nullptr),
     METHOD("Control", kIndexParams, 1, nullptr, nullptr),
-    METHOD("Control", kNameParams, 1, nullptr, nullptr),
-    METHOD("Control", kNameIndexParams, 2, nullptr, nullptr),
+    METHOD("Control", kNameParams, 1, Fn(&RuntimeControlReference), "RuntimeControlReference"),
+    METHOD("Control", kNameIndexParams, 2, Fn(&RuntimeControlArrayItemReference), "RuntimeControlArrayItemReference"),
     METHOD("SetFocus", nullptr, 0, nullptr, nullptr),
     METHOD("DrawInto", kDrawIntoParams, 3, nullptr, nullptr),
     METHOD("UpdateNow", nullptr, 0, Fn(&WindowForceUpdateFrontBuffer), "WindowForceUpdateFrontBuffer"),
-    METHOD("_AddControl", kObjectParams, 1, nullptr, nullptr),
+    METHOD("_AddControl", kObjectParams, 1, Fn(&WindowAddControl), "WindowAddControl"),
     METHOD("_AddMenuHandler", kMenuHandlerParams, 2, nullptr, nullptr),
     METHOD("Window", nullptr, 0, Fn(&WindowDefaultConstructor), "WindowDefaultConstructor"),
 };

@@ -43,6 +43,16 @@ ObjectHeader* FrontWindowObject();
 using LoopIteration = void (*)();
 void SetModalLoopIteration(LoopIteration iteration);
 
+// A window in use: its destruction waits for the last unlock, which
+// finishes a close begun meanwhile.
+void LockViewWindow(ViewWindow* view);
+void UnlockViewWindow(ViewWindow* view);
+
+// Raising the window's events from the control layer: plain ones, and the
+// mouse events with window coordinates (true when a Boolean one returned true).
+void RaiseWindowEvent(ObjectHeader* window, WindowEvent event);
+bool RaiseWindowPointEvent(ObjectHeader* window, WindowEvent event, int32_t x, int32_t y);
+
 // Closes the window as Close, the close box and the end of the application
 // do; false when CancelClose refused.
 bool CloseRuntimeWindow(ObjectHeader* window);
