@@ -125,9 +125,12 @@ void RemoveWindowControl(ObjectHeader* window, ObjectHeader* control) {
     if (!controls) return;
     StringValue* cls = ClassNameOf(control);
     int32_t index = IsControl(control) ? AsControl(control)->index : kNoControlIndex;
-    StringHandle key = StringHandle::Adopt(ControlListKey(control, ListIndexOf(control)));
-    void* found = nullptr;
-    if (!controls->Find(key.Get(), &found) || found != control) return;
+    // Found by its entry: the key it was added under may not be made again.
+    StringHandle key;
+    controls->ForEach([&](StringValue* k, void* value) {
+        if (value == control && key.IsEmpty()) key = StringHandle::Borrow(k);
+    });
+    if (key.IsEmpty()) return;
     controls->Remove(key.Get());
     // The members of its control array after it close the gap.
     if (index >= 0) {
