@@ -23,7 +23,9 @@
 #include "orvane/exports.h"
 #include "startup/ProcessState.h"
 #include "startup/RuntimeMain.h"
+#include "startup/Win32Owners.h"
 #include "tests/TestSupport.h"
+#include "ui/MouseDispatch.h"
 #include "tests/WindowTestSupport.h"
 #include "ui/Canvas.h"
 #include "ui/ControlObject.h"
@@ -654,6 +656,127 @@ TEST_F(ControlsTest, AnImplicitWindowIsSharedUntilClosed) {
     ObjectHandle found = ObjectHandle::Adopt(RuntimeGetImplicitWindow(name.Get()));
     EXPECT_EQ(found.Get(), next.Get());
     RuntimeCloseWindow(next.Get());
+}
+
+// ---- The mouse, with real input -------------------------------------------------------
+
+// Where each xdotool run leaves the pointer: its arrival there says the run
+// is over (the process handle Wine gives for a Unix program does not wait
+// for it).
+constexpr POINT kParked = {1000, 760};
+
+bool PointerParked() {
+    POINT p;
+    return GetCursorPos(&p) && p.x == kParked.x && p.y == kParked.y;
+}
+
+// Runs xdotool on the display with the arguments, the loop running meanwhile
+// and for a while after (the input reaches the windows through the loop).
+void Xdotool(const std::string& arguments) {
+    SetCursorPos(2, 2);
+    std::string line = "/usr/bin/xdotool " + arguments + " mousemove " + std::to_string(kParked.x) + " " +
+                       std::to_string(kParked.y);
+    std::wstring command(line.begin(), line.end());
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    ASSERT_TRUE(CreateProcessW(L"/usr/bin/xdotool", &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                               &startup, &process))
+        << "xdotool";
+    KernelHandle processHandle(process.hProcess), thread(process.hThread);
+    for (int i = 0; i < 3000 && !PointerParked(); ++i) {
+        RunIterations(1);
+        Sleep(5);
+    }
+    ASSERT_TRUE(PointerParked()) << "xdotool did not finish: " << line;
+    for (int i = 0; i < 30; ++i) {
+        RunIterations(1);
+        Sleep(10);
+    }
+}
+
+class MouseTest : public ControlsTest {
+protected:
+    // Two canvases overlapping in (100-220, 60-170); the front one made last.
+    ObjectHandle OpenOverlapping(bool frontTakes, bool backTakes, bool frontEnabled = true) {
+        CanvasSetup back = ::At(20, 20, 200, 150), front = ::At(100, 60, 200, 150);
+        back.mouseDown = backTakes;
+        front.mouseDown = frontTakes;
+        front.enabled = frontEnabled;
+        ObjectHandle w = OpenWindow({{"Back", back}, {"Front", front}});
+        gEvents.clear();
+        gContextual.clear();
+        return w;
+    }
+    // The screen point of a client point of the window.
+    static std::string ScreenAt(const ObjectHandle& w, int x, int y) {
+        POINT p = {x, y};
+        ClientToScreen(Handle(w), &p);
+        return std::to_string(p.x) + " " + std::to_string(p.y);
+    }
+    static std::string Click(const ObjectHandle& w, int x, int y, int button = 1, const char* hold = "0.1") {
+        return "mousemove " + ScreenAt(w, x, y) + " sleep 0.2 mousedown " + std::to_string(button) + " sleep " + hold +
+               " mouseup " + std::to_string(button) + " sleep 0.2";
+    }
+};
+
+TEST_F(MouseTest, AClickIsOfferedFromTheLastPaneBackToTheWindow) {
+    ObjectHandle w = OpenOverlapping(false, false);
+    Xdotool(Click(w, 150, 100));
+    // Neither canvas took it: no drag or up for them; the window did not take it either.
+    EXPECT_EQ(CompareEvents(gEvents, {{"Front.MouseDown 50,40", false},
+                                      {"Back.MouseDown 130,80", false},
+                                      {"MouseDown 150,100", false}}),
+              "");
+    // Outside the front canvas, only the back one and the window are asked.
+    gEvents.clear();
+    Xdotool(Click(w, 40, 30));
+    EXPECT_EQ(CompareEvents(gEvents, {{"Back.MouseDown 20,10", false}, {"MouseDown 40,30", false}}), "");
+}
+
+TEST_F(MouseTest, ACanvasThatTakesTheClickGetsASteadyDragStreamAndOneMouseUp) {
+    ObjectHandle w = OpenOverlapping(true, false);
+    Xdotool(Click(w, 150, 100, 1, "1.0"));
+    ASSERT_FALSE(gEvents.empty());
+    EXPECT_EQ(gEvents.front(), "Front.MouseDown 50,40");
+    EXPECT_EQ(gEvents.back(), "Front.MouseUp 50,40");
+    size_t drags = 0;
+    for (size_t i = 1; i + 1 < gEvents.size(); ++i) {
+        EXPECT_EQ(gEvents[i], "Front.MouseDrag 50,40") << i;  // held still: the same point each time
+        ++drags;
+    }
+    EXPECT_GE(drags, 5u) << "one drag per loop iteration while the button is held";
+    EXPECT_FALSE(MouseTracking());
+    EXPECT_EQ(GetCapture(), nullptr);
+}
+
+TEST_F(MouseTest, TheContextualClickFlagIsSetForTheRightButtonOnly) {
+    ObjectHandle w = OpenOverlapping(true, false);
+    Xdotool(Click(w, 150, 100, 3));
+    Xdotool(Click(w, 150, 100, 1));
+    EXPECT_EQ(gContextual, (std::vector<int>{1, 0}));
+    EXPECT_EQ(IsCMMClick(), 0) << "only while MouseDown runs";
+    std::vector<std::string> withoutDrags;
+    for (const std::string& e : gEvents)
+        if (e != "Front.MouseDrag 50,40") withoutDrags.push_back(e);
+    EXPECT_EQ(CompareEvents(withoutDrags, {{"Front.MouseDown 50,40", false},
+                                           {"Front.MouseUp 50,40", false},
+                                           {"Front.MouseDown 50,40", false},
+                                           {"Front.MouseUp 50,40", false}}),
+              "");
+}
+
+TEST_F(MouseTest, ADisabledCanvasGetsNoMouseDown) {
+    ObjectHandle w = OpenOverlapping(true, false, false);
+    Xdotool(Click(w, 150, 100));
+    EXPECT_EQ(CompareEvents(gEvents, {{"Back.MouseDown 130,80", false}, {"MouseDown 150,100", false}}), "");
+    // The window takes it when its MouseDown says so, and gets the MouseUp.
+    gWindowMouseDown = true;
+    gEvents.clear();
+    Xdotool(Click(w, 350, 250));
+    ASSERT_GE(gEvents.size(), 2u);
+    EXPECT_EQ(gEvents.front(), "MouseDown 350,250");
+    EXPECT_EQ(gEvents.back(), "MouseUp 350,250");
 }
 
 }  // namespace
