@@ -26,6 +26,7 @@
 #include "startup/Win32Owners.h"
 #include "tests/TestSupport.h"
 #include "ui/MouseDispatch.h"
+#include "ui/ReceiverList.h"
 #include "tests/WindowTestSupport.h"
 #include "ui/Canvas.h"
 #include "ui/ControlObject.h"
@@ -38,6 +39,7 @@
 #include "ui/window.h"
 
 extern "C" int32_t windowControlCountGetter(ObjectHeader* window, int32_t);
+extern "C" int32_t windowMouseGetter(ObjectHeader* window, int32_t which);
 
 namespace {
 
@@ -69,6 +71,7 @@ std::vector<std::string> gCreate;        // the canvas classes CreateControls ma
 std::map<std::string, RECT> gPaintClip;  // the clip box of the last Paint of each canvas
 std::vector<int> gContextual;            // IsCMMClick in each MouseDown
 bool gWindowMouseDown = false;
+bool gRecordMoves = false;  // enter, exit and move are recorded only when a test asks
 
 std::string NameOf(ObjectHeader* o) { return StringText(o->classPtr->name); }
 std::string Point(int x, int y) { return " " + std::to_string(x) + "," + std::to_string(y); }
@@ -114,6 +117,15 @@ bool __cdecl CanvasMouseDown(ObjectHeader* c, int32_t x, int32_t y) {
 }
 void __cdecl CanvasMouseDrag(ObjectHeader* c, int32_t x, int32_t y) { Record(NameOf(c) + ".MouseDrag" + Point(x, y)); }
 void __cdecl CanvasMouseUp(ObjectHeader* c, int32_t x, int32_t y) { Record(NameOf(c) + ".MouseUp" + Point(x, y)); }
+void __cdecl CanvasMouseEnter(ObjectHeader* c) {
+    if (gRecordMoves) Record(NameOf(c) + ".MouseEnter");
+}
+void __cdecl CanvasMouseExit(ObjectHeader* c) {
+    if (gRecordMoves) Record(NameOf(c) + ".MouseExit");
+}
+void __cdecl CanvasMouseMove(ObjectHeader* c, int32_t x, int32_t y) {
+    if (gRecordMoves) Record(NameOf(c) + ".MouseMove" + Point(x, y));
+}
 void __cdecl CanvasGotFocus(ObjectHeader* c) { Record(NameOf(c) + ".GotFocus"); }
 void __cdecl CanvasLostFocus(ObjectHeader* c) { Record(NameOf(c) + ".LostFocus"); }
 bool __cdecl CanvasKeyDown(ObjectHeader* c, StringValue* key) {
@@ -141,6 +153,9 @@ ClassRecord* CanvasClass(const std::string& name, bool paints = true) {
     set(kControlClose, reinterpret_cast<void*>(&CanvasClose));
     if (paints) set(kPaintAt, reinterpret_cast<void*>(&CanvasPaint));
     set(kMouseDownAt, reinterpret_cast<void*>(&CanvasMouseDown));
+    set(3, reinterpret_cast<void*>(&CanvasMouseMove));  // RectControl's MouseMove, MouseEnter, MouseExit
+    set(4, reinterpret_cast<void*>(&CanvasMouseEnter));
+    set(5, reinterpret_cast<void*>(&CanvasMouseExit));
     set(kMouseDragAt, reinterpret_cast<void*>(&CanvasMouseDrag));
     set(kMouseUpAt, reinterpret_cast<void*>(&CanvasMouseUp));
     set(kGotFocusAt, reinterpret_cast<void*>(&CanvasGotFocus));
@@ -183,6 +198,15 @@ bool __cdecl WinMouseDown(ObjectHeader*, int32_t x, int32_t y) {
     return gWindowMouseDown;
 }
 void __cdecl WinMouseUp(ObjectHeader*, int32_t x, int32_t y) { Record("MouseUp" + Point(x, y)); }
+void __cdecl WinMouseEnter(ObjectHeader*) {
+    if (gRecordMoves) Record("MouseEnter");
+}
+void __cdecl WinMouseExit(ObjectHeader*) {
+    if (gRecordMoves) Record("MouseExit");
+}
+void __cdecl WinMouseMove(ObjectHeader*, int32_t x, int32_t y) {
+    if (gRecordMoves) Record("MouseMove" + Point(x, y));
+}
 
 ClassRecord* TestWindowClass() {
     static ClassRecord* c = [] {
@@ -201,6 +225,9 @@ ClassRecord* TestWindowClass() {
         set(kWindowPaint, reinterpret_cast<void*>(&WinPaint));
         set(kWindowMouseDown, reinterpret_cast<void*>(&WinMouseDown));
         set(kWindowMouseUp, reinterpret_cast<void*>(&WinMouseUp));
+        set(kWindowMouseEnter, reinterpret_cast<void*>(&WinMouseEnter));
+        set(kWindowMouseExit, reinterpret_cast<void*>(&WinMouseExit));
+        set(kWindowMouseMove, reinterpret_cast<void*>(&WinMouseMove));
         return w;
     }();
     return c;
@@ -222,6 +249,7 @@ protected:
         gPaintClip.clear();
         gContextual.clear();
         gWindowMouseDown = false;
+        gRecordMoves = false;
         gPaintless = false;
         gQuit = false;
     }
@@ -777,6 +805,70 @@ TEST_F(MouseTest, ADisabledCanvasGetsNoMouseDown) {
     ASSERT_GE(gEvents.size(), 2u);
     EXPECT_EQ(gEvents.front(), "MouseDown 350,250");
     EXPECT_EQ(gEvents.back(), "MouseUp 350,250");
+}
+
+TEST_F(MouseTest, EnterMoveAndExitFollowThePointer) {
+    ObjectHandle w = OpenOverlapping(false, false);
+    Xdotool("sleep 0.1");  // the pointer starts outside the window
+    gEvents.clear();
+    gRecordMoves = true;
+    Xdotool("mousemove " + ScreenAt(w, 260, 190) + " sleep 0.3 mousemove " + ScreenAt(w, 350, 250) + " sleep 0.3");
+    gRecordMoves = false;
+    std::vector<std::string> crossings;
+    bool movedInCanvas = false, movedInWindow = false;
+    for (const std::string& e : gEvents) {
+        if (e.find("Move") == std::string::npos) crossings.push_back(e);
+        if (e == "Front.MouseMove 160,130") movedInCanvas = true;
+        if (e == "MouseMove 350,250") movedInWindow = true;
+    }
+    EXPECT_EQ(CompareEvents(crossings, {{"MouseEnter", false},
+                                        {"Front.MouseEnter", false},
+                                        {"Front.MouseExit", false},
+                                        {"MouseExit", false}}),
+              "");
+    EXPECT_TRUE(movedInCanvas) << CompareEvents(gEvents, {});
+    EXPECT_TRUE(movedInWindow) << CompareEvents(gEvents, {});
+    // A control's MouseX and MouseY are those of its window.
+    SetCursorPos(500, 400);
+    ObjectHeader* front = ControlNamed(w, "Front");
+    EXPECT_EQ(controlMouseXGetter(front, 0), windowMouseGetter(w.Get(), 0));
+    EXPECT_EQ(controlMouseYGetter(front, 0), windowMouseGetter(w.Get(), 1));
+    EXPECT_NE(controlMouseXGetter(front, 0), 0);
+}
+
+// Receivers of a control's notifications: newest first, only those whose
+// class implements the interface, each held while listed.
+std::vector<int> gNotifiedOrder;
+void __cdecl PerformAction(ObjectHeader* r) { gNotifiedOrder.push_back(*reinterpret_cast<int32_t*>(reinterpret_cast<uint8_t*>(r) + 28)); }
+
+TEST_F(ControlsTest, ReceiversAreNotifiedNewestFirstAndHeldWhileListed) {
+    ClassRecord* receiverClass = ModuleSubclass(CollectionElementDefinition(), "Receiver1", 4, 1);
+    MethodEntry* table = RuntimeNewVtable(2);
+    table[0] = {nullptr, nullptr};
+    table[1] = {reinterpret_cast<void*>(&PerformAction), StringMakeC("PerformAction")};
+    ClassInterfaces(receiverClass)[0] = InterfaceEntry{ClassOfDefinition(ActionNotificationReceiverDefinition()), 2, table};
+    ObjectHandle first = ObjectHandle::Adopt(RuntimeNewObject(receiverClass));
+    ObjectHandle second = ObjectHandle::Adopt(RuntimeNewObject(receiverClass));
+    ObjectHandle plain = ObjectHandle::Adopt(NewObjectOf("CollectionElement"));
+    *reinterpret_cast<int32_t*>(reinterpret_cast<uint8_t*>(first.Get()) + 28) = 1;
+    *reinterpret_cast<int32_t*>(reinterpret_cast<uint8_t*>(second.Get()) + 28) = 2;
+    ReceiverNode* list = nullptr;
+    ReceiverListAdd(&list, first.Get());
+    ReceiverListAdd(&list, plain.Get());
+    ReceiverListAdd(&list, second.Get());
+    EXPECT_EQ(first.Get()->refCount, 2);
+    NotifyActionReceivers(list);
+    EXPECT_EQ(gNotifiedOrder, (std::vector<int>{2, 1}));
+    ReceiverListRemove(&list, first.Get());
+    EXPECT_EQ(first.Get()->refCount, 1);
+    gNotifiedOrder.clear();
+    NotifyActionReceivers(list);
+    EXPECT_EQ(gNotifiedOrder, (std::vector<int>{2}));
+    ReceiverListRemove(&list, first.Get());  // no longer listed: nothing happens
+    ReceiverListClear(&list);
+    EXPECT_EQ(list, nullptr);
+    EXPECT_EQ(second.Get()->refCount, 1);
+    EXPECT_EQ(plain.Get()->refCount, 1);
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "ui/ControlObject.h"
 #include "ui/Controls.h"
 #include "ui/Focus.h"
+#include "ui/ReceiverList.h"
 #include "ui/SubPane.h"
 #include "ui/ViewWindow.h"
 #include "ui/WindowControls.h"
@@ -188,6 +189,8 @@ void __cdecl FinalizeControl(ObjectHeader* control) {
         handlers->ForEach([](StringValue*, void* h) { RuntimeUnlockObject(static_cast<ObjectHeader*>(h)); });
         delete handlers;
     }
+    ReceiverListClear(&c->actionReceivers);
+    ReceiverListClear(&c->dataReceivers);
     RuntimeUnlockObject(c->mouseCursor);
     StringRelease(c->name);
     StringRelease(c->balloonHelp);
