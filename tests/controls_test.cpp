@@ -712,7 +712,8 @@ void Xdotool(const std::string& arguments) {
                                &startup, &process))
         << "xdotool";
     KernelHandle processHandle(process.hProcess), thread(process.hThread);
-    for (int i = 0; i < 3000 && !PointerParked(); ++i) {
+    // A time-out only: a loaded machine may take long to start xdotool.
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 30000 && !PointerParked();) {
         RunIterations(1);
         Sleep(5);
     }
@@ -813,6 +814,7 @@ TEST_F(MouseTest, EnterMoveAndExitFollowThePointer) {
     gEvents.clear();
     gRecordMoves = true;
     Xdotool("mousemove " + ScreenAt(w, 260, 190) + " sleep 0.3 mousemove " + ScreenAt(w, 350, 250) + " sleep 0.3");
+    RunUntil([] { return !gEvents.empty() && gEvents.back() == "MouseExit"; });  // the poll sees the pointer gone
     gRecordMoves = false;
     std::vector<std::string> crossings;
     bool movedInCanvas = false, movedInWindow = false;
@@ -869,6 +871,26 @@ TEST_F(ControlsTest, ReceiversAreNotifiedNewestFirstAndHeldWhileListed) {
     EXPECT_EQ(list, nullptr);
     EXPECT_EQ(second.Get()->refCount, 1);
     EXPECT_EQ(plain.Get()->refCount, 1);
+}
+
+TEST_F(ControlsTest, RefreshPaintsAtOnceAndNotWhileHidden) {
+    ObjectHandle w = OpenWindow({{"Fresh", ::At(10, 10, 60, 40)}});
+    ObjectHeader* canvas = ControlNamed(w, "Fresh");
+    RunIterations(5);
+    gEvents.clear();
+    RuntimeControlRefresh(canvas);
+    EXPECT_EQ(CompareEvents(gEvents, {{"Fresh.Paint", false}}), "") << "painted before Refresh returns";
+    gEvents.clear();
+    RuntimeControlRefreshRect(canvas, 5, 5, 10, 10);
+    EXPECT_EQ(CompareEvents(gEvents, {{"Fresh.Paint", false}}), "");
+    RECT clip = gPaintClip["Fresh"];
+    EXPECT_EQ(clip.left, 5);
+    EXPECT_EQ(clip.right, 15);
+    gEvents.clear();
+    ControlVisibleSetter(canvas, 0, 0);
+    RuntimeControlRefresh(canvas);
+    RunIterations(3);
+    for (const std::string& e : gEvents) EXPECT_NE(e, "Fresh.Paint");  // the window repaints what it uncovered
 }
 
 }  // namespace
