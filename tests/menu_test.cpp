@@ -24,6 +24,7 @@
 #include "tests/TestSupport.h"
 #include "ui/AcceleratorList.h"
 #include "ui/FocusSeam.h"
+#include "ui/KeyboardDispatch.h"
 #include "ui/MenuImplementation.h"
 #include "ui/ViewWindow.h"
 #include "ui/WindowObject.h"
@@ -122,10 +123,11 @@ void __cdecl OnLayout(ObjectHeader* w) {
     o->bounds = Rect16{300, 300, 500, 620};  // 320 x 200 client area
     o->title = StringMakeC(WindowTitle().c_str(), kEncodingUTF8);  // released by the window's finalizer
 }
+bool gKeyDownResult = true;
 bool __cdecl OnKeyDown(ObjectHeader*, StringValue* key) {
     std::string text(StringText(key), size_t(StringLength(key)));
     gTrace.push_back("KeyDown " + std::to_string(text.empty() ? -1 : int(uint8_t(text[0]))));
-    return true;
+    return gKeyDownResult;
 }
 void __cdecl OnWindowEnableMenuItems(ObjectHeader*) { gTrace.push_back("window EnableMenuItems"); }
 ClassRecord* WindowClass() {
@@ -262,6 +264,7 @@ protected:
         gQuit = false;
         gWindowHandlerResult = gItemActionResult = true;
         gQuitOwnResult = false;
+        gKeyDownResult = true;
         app_ = ObjectHandle::Adopt(RuntimeNewObject(AppClass()));
         gApplicationObject = app_.Get();
         RuntimeLockObject(gApplicationObject);
@@ -725,6 +728,12 @@ std::vector<std::string> Without(const std::vector<std::string>& trace, const st
     return out;
 }
 
+std::string Joined(const std::vector<std::string>& trace) {
+    std::string all;
+    for (const std::string& e : trace) all += " [" + e + "]";
+    return all;
+}
+
 size_t Count(const std::vector<std::string>& trace, const std::string& prefix) {
     size_t n = 0;
     for (const std::string& e : trace) n += e.find(prefix) == 0;
@@ -744,7 +753,7 @@ TEST_F(MenuTest, ControlSReachesTheMenuItemBeforeAnyKeyDown) {
     ASSERT_TRUE(RunUntil([&] { return IsWindowVisible(HandleOf(w)) != 0; }));
     gTrace.clear();
     Type("ctrl+s");
-    ASSERT_TRUE(RunUntil([] { return Count(gTrace, "FileSave") > 0; })) << "the shortcut did not arrive";
+    ASSERT_TRUE(RunUntil([] { return Count(gTrace, "FileSave") > 0; })) << "the shortcut did not arrive:" << Joined(gTrace);
     RunIterations(5);
     std::vector<std::string> events = Without(Without(gTrace, "EnableMenuItems"), "EnableMenu");
     EXPECT_EQ(events, std::vector<std::string>{"FileSave(-1)"});
@@ -755,10 +764,87 @@ TEST_F(MenuTest, KeyDownCarriesTheCharacterOfTheRealKey) {
     ASSERT_TRUE(RunUntil([&] { return IsWindowVisible(HandleOf(w)) != 0; }));
     gTrace.clear();
     Type("a Caps_Lock a Caps_Lock Left");
-    ASSERT_TRUE(RunUntil([] { return Count(gTrace, "KeyDown") >= 3; })) << "the keys did not arrive";
+    ASSERT_TRUE(RunUntil([] { return Count(gTrace, "KeyDown") >= 3; })) << "the keys did not arrive:" << Joined(gTrace);
     RunIterations(5);
     EXPECT_EQ(gTrace, (std::vector<std::string>{"KeyDown 97", "KeyDown 65", "KeyDown 28"}));
     EXPECT_EQ(GetKeyState(VK_CAPITAL) & 1, 0) << "Caps Lock left on";
+}
+
+TEST_F(MenuTest, TheShortcutOfADisabledItemPassesTheKeyOnToKeyDown) {
+    ObjectHandle bar = NewBar();
+    ObjectHandle file = NewItem("FileMenu", "File");
+    ObjectHandle save = NewItem("FileSave", "Save", "S");  // no handler anywhere: stays disabled
+    RuntimeMenuItemAppend(bar.Get(), file.Get());
+    RuntimeMenuItemAppend(file.Get(), save.Get());
+    ObjectHandle w = OpenWindow();
+    WindowMenuBarSetter(w.Get(), bar.Get());
+    ASSERT_TRUE(RunUntil([&] { return IsWindowVisible(HandleOf(w)) != 0; }));
+    gTrace.clear();
+    Type("ctrl+s");
+    ASSERT_TRUE(RunUntil([] { return Count(gTrace, "KeyDown") > 0; })) << "the key did not arrive:" << Joined(gTrace);
+    RunIterations(5);
+    EXPECT_EQ(Without(gTrace, "EnableMenuItems"), std::vector<std::string>{"KeyDown 115"});
+}
+
+// The order within the dispatcher, with key messages as the loop hands them
+// over (no modifier is held here, so none is needed from the keyboard).
+std::vector<std::string>* gSeamCalls;
+bool gControlTakesKeys = false;
+
+TEST_F(MenuTest, AKeyGoesToTheFocusControlThenTheWindowThenTheDefaultHandling) {
+    ObjectHandle w = OpenWindow();
+    ASSERT_TRUE(RunUntil([&] { return IsWindowVisible(HandleOf(w)) != 0; }));
+    static ObjectHeader* control;
+    ObjectHandle focus = NewHandler("the focus control", false);
+    control = focus.Get();
+    std::vector<std::string> calls;
+    gSeamCalls = &gTrace;
+    FocusSeam seam = {};
+    seam.focusControl = [] { return control; };
+    seam.keyDown = [](ObjectHeader*, uint8_t key) {
+        gSeamCalls->push_back("control KeyDown " + std::to_string(key));
+        return gControlTakesKeys;
+    };
+    seam.moveFocus = [](HWND, bool backwards) {
+        gSeamCalls->push_back(backwards ? "focus back" : "focus on");
+        return true;
+    };
+    SetFocusSeam(seam);
+    auto press = [&](WPARAM vk) {
+        MSG message = {HandleOf(w), WM_KEYDOWN, vk, 1, 0, {0, 0}};
+        bool consumed = DispatchKeyMessage(&message);
+        for (const std::string& e : Without(gTrace, "EnableMenu")) calls.push_back(e);
+        gTrace.clear();
+        return consumed;
+    };
+    gTrace.clear();
+
+    gKeyDownResult = false;
+    EXPECT_TRUE(press(VK_TAB));
+    EXPECT_EQ(calls, (std::vector<std::string>{"control KeyDown 9", "KeyDown 9", "focus on"}));
+
+    calls.clear();
+    gKeyDownResult = true;
+    EXPECT_TRUE(press(VK_LEFT));  // the window's KeyDown took it
+    EXPECT_EQ(calls, (std::vector<std::string>{"control KeyDown 28", "KeyDown 28"}));
+
+    calls.clear();
+    gControlTakesKeys = true;
+    EXPECT_TRUE(press(VK_F5));
+    EXPECT_EQ(calls, std::vector<std::string>{"control KeyDown 204"});
+    gControlTakesKeys = false;
+
+    calls.clear();
+    EXPECT_FALSE(press(VK_SHIFT));  // modifier keys raise no KeyDown
+    EXPECT_TRUE(calls.empty());
+
+    calls.clear();
+    gKeyDownResult = false;
+    EXPECT_FALSE(press(VK_ESCAPE));  // no cancel button to press yet: passed on
+    EXPECT_EQ(calls, (std::vector<std::string>{"control KeyDown 27", "KeyDown 27"}));
+
+    MSG up = {HandleOf(w), WM_KEYUP, VK_TAB, 1, 0, {0, 0}};
+    EXPECT_FALSE(DispatchKeyMessage(&up));
 }
 
 }  // namespace

@@ -18,7 +18,10 @@ namespace {
 
 KeyboardDefaults gDefaults = {};
 
-bool Held(int vk) { return (GetAsyncKeyState(vk) & 0x8000) != 0; }
+// The modifiers as they were when the key was pressed: the state the queue
+// has reached with this message. The physical state now may already have
+// let go of a control key that a quick shortcut held.
+bool Held(int vk) { return (GetKeyState(vk) & 0x8000) != 0; }
 
 int16_t ScanCharacter(char c) { return VkKeyScanA(c); }
 
