@@ -162,6 +162,17 @@ TEST(CommandKeys, APressedShortcutNamesItsMenuAccelerator) {
     for (const auto& c : cases) EXPECT_EQ(KeyNameFor(c.key, UsLayout), AcceleratorTextFor(c.commandKey)) << c.commandKey;
 }
 
+TEST(CommandKeys, AShortcutOfALowerCaseLetterIsReachedByItsKey) {
+    const CommandKeyCase cases[] = {
+        {"Ctrl+o", "Ctrl+O"},   {"Ctrl+Shift+s", "Ctrl+Shift+S"}, {"Ctrl+O", "Ctrl+O"},
+        {"Ctrl+F5", "Ctrl+F5"}, {"Ctrl+-", "Ctrl+-"},             {"Ctrl+,", "Ctrl+,"},
+        {"Ctrl+del", "Ctrl+del"},
+    };
+    for (const CommandKeyCase& c : cases) EXPECT_EQ(ShortcutKeyText(c.commandKey), c.accelerator) << c.commandKey;
+    KeyStroke controlO{'O', false, true, false, false, false};
+    EXPECT_EQ(KeyNameFor(controlO, UsLayout), ShortcutKeyText(AcceleratorTextFor("o")));
+}
+
 TEST(CommandKeys, ModifierAndLockKeysRaiseNoKeyDown) {
     for (int vk : {16, 17, 18, 19, 20, 91, 92, 93, 144, 145}) EXPECT_TRUE(IsModifierOrLockKey(vk)) << vk;
     for (int vk : {15, 21, 90, 94, 143, 146, 65, VK_LEFT}) EXPECT_FALSE(IsModifierOrLockKey(vk)) << vk;

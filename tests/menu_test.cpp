@@ -117,11 +117,13 @@ const std::string& WindowTitle() {
     static std::string title = "MenuTest " + std::to_string(GetCurrentProcessId());
     return title;
 }
+ObjectHeader* gLayoutMenuBar = nullptr;
 void __cdecl OnLayout(ObjectHeader* w) {
     WindowObject* o = AsWindow(w);
     o->visible = 1;
     o->bounds = Rect16{300, 300, 500, 620};  // 320 x 200 client area
     o->title = StringMakeC(WindowTitle().c_str(), kEncodingUTF8);  // released by the window's finalizer
+    if (gLayoutMenuBar) WindowMenuBarSetter(w, gLayoutMenuBar);  // as the viewer's Layout does
 }
 bool gKeyDownResult = true;
 bool __cdecl OnKeyDown(ObjectHeader*, StringValue* key) {
@@ -167,6 +169,8 @@ bool RunUntil(F done, int tenths = 50) {
     }
     return done();
 }
+
+size_t Count(const std::vector<std::string>& trace, const std::string& prefix);
 
 // ---- Items ---------------------------------------------------------------------------------------
 
@@ -569,6 +573,13 @@ TEST_F(MenuTest, AutoEnableItemsWithoutHandlersStayDisabled) {
     SendMessageW(HandleOf(w), WM_INITMENU, WPARAM(MenuBarHandle(bar.Get())), 0);
     EXPECT_FALSE(Grayed(menu, 0));
     EXPECT_TRUE(Grayed(menu, 1));
+
+    // So does activating the window.
+    RuntimeEnableMenu(nothing.Get());
+    gTrace.clear();
+    SendMessageW(HandleOf(w), WM_ACTIVATE, WA_ACTIVE, 0);
+    EXPECT_TRUE(Grayed(menu, 1));
+    EXPECT_EQ(Count(gTrace, "window EnableMenuItems"), 1u);
 }
 
 // ---- The tree ------------------------------------------------------------------------------------------------
@@ -694,6 +705,21 @@ TEST_F(MenuTest, AWindowsMenuBarIsAttachedAndTheClientAreaKeepsItsSize) {
     EXPECT_EQ(after.bottom, before.bottom);
     ObjectHandle got = ObjectHandle::Adopt(WindowMenuBarGetter(w.Get()));
     EXPECT_EQ(got.Get(), bar.Get());
+}
+
+TEST_F(MenuTest, AMenuBarSetInLayoutIsAttachedWhenTheWindowIsMade) {
+    ObjectHandle bar = NewBar();
+    ObjectHandle file = NewItem("FileMenu", "File");
+    RuntimeMenuItemAppend(bar.Get(), file.Get());
+    gLayoutMenuBar = bar.Get();
+    ObjectHandle w = OpenWindow();
+    gLayoutMenuBar = nullptr;
+    HWND handle = HandleOf(w);
+    EXPECT_EQ(GetMenu(handle), MenuBarHandle(bar.Get()));
+    RECT client;
+    GetClientRect(handle, &client);
+    EXPECT_EQ(client.right, 320);
+    EXPECT_EQ(client.bottom, 200);
 }
 
 TEST_F(MenuTest, AnItemCannotHoldItself) {

@@ -34,6 +34,14 @@ std::string AcceleratorTextFor(const std::string& commandKey) {
     return std::string("Ctrl+") + (shift ? "Shift+" : "") + (alt ? "Alt+" : "") + key;
 }
 
+std::string ShortcutKeyText(const std::string& acceleratorText) {
+    std::string text = acceleratorText;
+    size_t plus = text.rfind('+');
+    size_t key = plus == std::string::npos ? 0 : plus + 1;
+    if (text.size() == key + 1 && text[key] >= 'a' && text[key] <= 'z') text[key] = char(text[key] - 'a' + 'A');
+    return text;
+}
+
 bool IsModifierOrLockKey(int32_t vk) {
     return (vk >= 16 && vk <= 20) || (vk >= 91 && vk <= 93) || vk == 144 || vk == 145;
 }

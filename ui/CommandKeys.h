@@ -17,6 +17,9 @@ constexpr int32_t kModifierControl = 0x1000;
 // "shift+F5" or "Ctrl--"; empty for an empty CommandKey. Every menu
 // shortcut includes the control key.
 std::string AcceleratorTextFor(const std::string& commandKey);
+// The text the accelerator list holds for it: a letter key as a capital,
+// as the dispatcher names pressed keys ("Ctrl+o" is reached as "Ctrl+O").
+std::string ShortcutKeyText(const std::string& acceleratorText);
 
 // What VkKeyScanA answers: virtual key in the low byte, shift (1), control
 // (2) and Alt (4) in the high byte, or -1.

@@ -66,7 +66,7 @@ void RegisterEntryAccelerator(MenuImp* imp) {
     if (text.empty())
         RemoveAccelerator(AcceleratorTarget(imp), kMenuAccelerator);
     else
-        RegisterAccelerator(AcceleratorTarget(imp), kMenuAccelerator, text);
+        RegisterAccelerator(AcceleratorTarget(imp), kMenuAccelerator, ShortcutKeyText(text));
 }
 
 void AddEntry(MenuImp* parent, MenuImp* child, int32_t position);
