@@ -12,6 +12,8 @@
 #include "startup/PluginInstaller.h"
 #include "startup/intrinsicClass.h"
 #include "strings/TextEncodingUtil.h"
+#include "ui/KeyboardDispatch.h"
+#include "ui/menubar.h"
 #include "ui/win32windows.h"
 #include "ui/window.h"
 
@@ -24,8 +26,10 @@ void InstallWindowLayer() {
                                            AnyRuntimeWindowRefusesClose});
     MainLoopWindowHooks hooks = {};
     hooks.prepareWindows = PrepareRuntimeWindows;
+    hooks.dispatchKey = DispatchKeyMessage;
     SetMainLoopWindowHooks(hooks);
     SetModalLoopIteration(RunProtectedIteration);
+    InstallMenuLayer();
 }
 
 int SystemScriptFromLanguage(LANGID language) {
