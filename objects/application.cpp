@@ -191,6 +191,7 @@ ObjectDefinition* MDIWindowDefinition() {
 
 void RaiseApplicationOpen() { RaisePlain(gApplicationObject, kOpen); }
 void RaiseApplicationNewDocument() { RaisePlain(gApplicationObject, kNewDocument); }
+void RaiseApplicationEnableMenuItems() { RaisePlain(gApplicationObject, kEnableMenuItems); }
 
 void RaiseApplicationOpenDocument(ObjectHeader* item) {
     ObjectHeader* app = gApplicationObject;

@@ -44,6 +44,8 @@ void RaiseApplicationOpen();
 void RaiseApplicationNewDocument();
 void RaiseApplicationOpenDocument(ObjectHeader* item);
 bool RaiseApplicationUnhandledException(ObjectHeader* exception);
+// The menu enabling pass's last step.
+void RaiseApplicationEnableMenuItems();
 // The handler of the application's OpenDocument event, or nil.
 void* ApplicationOpenDocumentHandler();
 // WM_ACTIVATEAPP: Activate and Deactivate, each once per change.

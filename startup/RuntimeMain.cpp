@@ -14,6 +14,8 @@
 #include "strings/TextEncodingUtil.h"
 #include "ui/Focus.h"
 #include "ui/MouseDispatch.h"
+#include "ui/KeyboardDispatch.h"
+#include "ui/menubar.h"
 #include "ui/win32windows.h"
 #include "ui/window.h"
 
@@ -28,9 +30,11 @@ void InstallWindowLayer() {
     hooks.prepareWindows = PrepareRuntimeWindows;
     hooks.tracking = MouseTracking;
     hooks.pollMouse = PollMouse;
+    hooks.dispatchKey = DispatchKeyMessage;
     SetMainLoopWindowHooks(hooks);
     SetModalLoopIteration(RunProtectedIteration);
     InstallFocusSeam();
+    InstallMenuLayer();
 }
 
 int SystemScriptFromLanguage(LANGID language) {

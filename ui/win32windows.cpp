@@ -1,7 +1,9 @@
 #include "ui/win32windows.h"
 
+#include "startup/ProcessState.h"
 #include "startup/SystemVersion.h"
 #include "ui/SubPane.h"
+#include "ui/menubar.h"
 #include "ui/window.h"
 
 COLORREF gControlColors[6];
@@ -90,7 +92,9 @@ void CloseAllRuntimeWindows() {
 }
 bool AnyRuntimeWindowCancelsClose() { return gWindowList.anyCancelsClose && gWindowList.anyCancelsClose(); }
 void ShowRuntimeWindowHelpTags(bool) {}
-void InstallFrameMenuBar(ObjectHeader*) {}
+void InstallFrameMenuBar(ObjectHeader* menuBar) {
+    if (gMDIFrame) SetMenu(gMDIFrame, MenuBarHandle(menuBar));
+}
 
 void SetControlColorDefaults() {
     gControlColors[0] = RGB(0, 0, 0);             // text

@@ -30,6 +30,8 @@
 #include "ui/WindowControls.h"
 #include "ui/WindowFrames.h"
 #include "ui/WindowObject.h"
+#include "ui/menubar.h"
+#include "ui/win32windows.h"
 
 // A nil window argument: the report names the controls unit and the argument.
 #define NIL_WINDOW(argument, ...)                                                   \
@@ -314,8 +316,30 @@ LRESULT EraseView(ViewWindow* view, HDC dc) {
 
 void ActivateView(ViewWindow* view, bool active) {
     gAnyWindowActivated = true;
+    HWND handle = view->handle.Get();
     WindowFocusActivated(view, active);
     RaisePlain(view->window, active ? kWindowActivate : kWindowDeactivate);
+    // The handler may have closed the window.
+    view = FindViewWindow(handle);
+    if (view && !view->closing) UpdateMenusForFrontWindow();
+}
+
+// Attaches the window's menu bar; the first menu makes the window taller by
+// the bar, so that the client area keeps its size.
+void AttachMenuBar(WindowObject* w) {
+    HMENU menu = MenuBarHandle(w->menuBar);
+    if (gMDIMode) return InstallFrameMenuBar(w->menuBar);
+    ViewWindow* view = w->native;
+    if (!view) return;
+    HWND handle = view->handle.Get();
+    bool hadMenu = GetMenu(handle) != nullptr;
+    RECT client;
+    GetClientRect(handle, &client);
+    SetMenu(handle, menu);
+    if (hadMenu || !menu) return;
+    RECT r = client;
+    AdjustWindowRectEx(&r, DWORD(GetWindowLongW(handle, GWL_STYLE)), TRUE, DWORD(GetWindowLongW(handle, GWL_EXSTYLE)));
+    SetWindowPos(handle, nullptr, 0, 0, r.right - r.left, r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 // The client area took its new size: controls follow, then Resized.
@@ -404,6 +428,13 @@ LRESULT CALLBACK ViewWindowProcedure(HWND handle, UINT message, WPARAM wParam, L
         case WM_ERASEBKGND: return EraseView(view, reinterpret_cast<HDC>(wParam));
         case WM_ACTIVATE: ActivateView(view, LOWORD(wParam) != WA_INACTIVE); return 0;
         case WM_MOUSEACTIVATE: return MouseActivate(handle);
+        case WM_COMMAND:
+            if (lParam == 0) {  // a menu item or its shortcut
+                ChooseMenuItem(LOWORD(wParam));
+                return 0;
+            }
+            break;
+        case WM_INITMENU: UpdateMenusForFrontWindow(); return 0;
         case WM_ENTERSIZEMOVE: view->inSizeMove = true; break;
         case WM_EXITSIZEMOVE:
             view->inSizeMove = false;
@@ -449,6 +480,7 @@ extern "C" void RuntimeCreateWindow(ObjectHeader* window) {
     ViewWindow* view = CreateNativeWindow(w, NormaliseFrameCode(frame.code, gMDIMode));
     // Without a native window the object stays as a closed window: its methods do nothing.
     if (!view) return;
+    if (w->menuBar) AttachMenuBar(w);
     if (!w->visible) view->shown = false;
     RaisePlain(window, kWindowCreateControls);
     LayOutWindowControls(window);
@@ -716,6 +748,7 @@ extern "C" void WindowMenuBarSetter(ObjectHeader* window, ObjectHeader* menu) {
     WindowObject* w = AsWindow(window);
     RuntimeLockUnlockObjects(menu, w->menuBar);
     w->menuBar = menu;
+    AttachMenuBar(w);
 }
 
 // The MenuBar row: property routines take (object, parameter[, value]).
