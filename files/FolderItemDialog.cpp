@@ -36,6 +36,14 @@ constexpr int kFileNameEdit = 0x480;   // edt1, which some dialogs have instead
 
 FileDialogFunctions gFunctions = {nullptr, nullptr};
 
+// The common dialog library is loaded when a dialog is first shown (and kept),
+// not at start-up by every process of the runtime.
+OpenFileNameFunction CommonDialogFunction(const char* name) {
+    static HMODULE library = LoadLibraryA("comdlg32.dll");
+    return library ? reinterpret_cast<OpenFileNameFunction>(reinterpret_cast<void*>(GetProcAddress(library, name)))
+                   : nullptr;
+}
+
 StringHandle Field(StringValue* s) { return StringHandle::Borrow(s); }
 
 // Every text handed to the platform lives as long as the call.
@@ -157,11 +165,10 @@ ObjectHeader* ShowFileDialog(FolderItemDialogObject* d, HWND owner) {
     ofn.lpfnHook = FolderItemDialogHook;
     ofn.lCustData = LPARAM(d);
 
-    BOOL chosen;
-    if (d->mType == kDialogOpen)
-        chosen = gFunctions.open ? gFunctions.open(&ofn) : GetOpenFileNameW(&ofn);
-    else
-        chosen = gFunctions.save ? gFunctions.save(&ofn) : GetSaveFileNameW(&ofn);
+    OpenFileNameFunction show = d->mType == kDialogOpen
+                                    ? (gFunctions.open ? gFunctions.open : CommonDialogFunction("GetOpenFileNameW"))
+                                    : (gFunctions.save ? gFunctions.save : CommonDialogFunction("GetSaveFileNameW"));
+    const BOOL chosen = show ? show(&ofn) : FALSE;
     if (d->mType == kDialogSave) p.selectedType = int32_t(ofn.nFilterIndex);
     // Cancel and the too-small buffer both come back as false.
     if (!chosen || !ChosenPathFits(p.fileName)) return nullptr;
