@@ -274,7 +274,7 @@ public:
 
     const char* Name() const override { return "route"; }
     size_t MaxInputSize() const override { return kMaxRouteSize; }
-    int ReplayRounds() const override { return 40; }
+    int ReplayRounds() const override { return 25; }
 
     std::vector<FuzzBytes> Seeds() override {
         std::vector<FuzzBytes> seeds;
