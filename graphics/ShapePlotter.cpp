@@ -10,6 +10,7 @@
 #include "graphics/PixMapRotate.h"
 #include "graphics/ShapeLineBatch.h"
 #include "graphics/ShapeOutlines.h"
+#include "graphics/ShapePositions.h"
 #include "graphics/Shapes2D.h"
 #include "objects/ObjectDefinition.h"
 
@@ -464,12 +465,13 @@ void DrawShapeTree(DrawingContext* dc, ObjectHeader* object, int32_t deltaX, int
     if (object) {
         ShapeRenderer renderer(dc, how);
         if (deltaX != 0 || deltaY != 0) {
+            // Moved there for the drawing; put back exactly, not moved back.
+            const ShapePositions positions(object);
             Object2DObject* s = AsShape(object);
-            double x = s->x, y = s->y;
-            SetShapePosition(object, x + deltaX, y + deltaY);
+            SetShapePosition(object, s->x + deltaX, s->y + deltaY);
             renderer.DrawMember(object, kShapeNestingBudget);
             renderer.Finish();
-            SetShapePosition(object, x, y);
+            positions.Restore();
         } else {
             renderer.DrawMember(object, kShapeNestingBudget);
             renderer.Finish();

@@ -779,6 +779,41 @@ TEST_F(ShapesTest, DrawingAtAnOffsetPutsTheGroupBack) {
     EXPECT_DOUBLE_EQ(S(g)->x, 0);
 }
 
+// Moving back by the opposite offset is not exact (0.1 + 900 - 900 != 0.1):
+// every position in the tree comes back bit for bit, however often it is
+// drawn, as a viewer redraws the same route group on every pan.
+TEST_F(ShapesTest, DrawingAtOffsetsLeavesEveryPositionBitForBit) {
+    TestPicture pic(40, 30);
+    ObjectHeader* g = NewObjectOf("Group2D");
+    Shape inner("Group2D"), f("FigureShape"), c("CurveShape"), r("RectShape");
+    FigureShapeAddCubic(f, 0.1, 0.7, 10.3, 0.2, 2.9, 3.3, 8.1, 9.7);
+    SetShapePosition(r, 1.0 / 3, 1e-7);
+    Object2DDoubleSetter(c, kShapeXAt, 7.7);
+    CurveSetControlX(c, 1, 0.3);
+    Group2DAppend(inner, r);
+    Group2DAppend(inner, c);
+    Group2DAppend(g, f);
+    Group2DAppend(g, inner);
+    Group2DAppend(g, g);  // a group that holds itself is walked once
+    Object2DDoubleSetter(g, kShapeScaleAt, 0.1);
+    std::vector<ObjectHeader*> shapes{g, inner, f, GroupMember(f, 0), c, r};
+    auto positions = [&] {
+        std::vector<uint8_t> bytes;
+        for (ObjectHeader* o : shapes) {
+            const uint8_t* p = reinterpret_cast<const uint8_t*>(o);
+            bytes.insert(bytes.end(), p + 28, p + o->classPtr->instanceSize);
+        }
+        return bytes;
+    };
+    const std::vector<uint8_t> before = positions();
+    for (const auto& d : {std::make_pair(900, -450), std::make_pair(-3, 7), std::make_pair(123457, 1)}) {
+        for (int i = 0; i < 3; ++i) pic.Draw(g, d.first, d.second);
+        EXPECT_TRUE(positions() == before) << "drawn at " << d.first << ", " << d.second;
+    }
+    Group2DRemoveByIndex(g, 2);
+    RuntimeUnlockObject(g);
+}
+
 TEST_F(ShapesTest, GroupScaledAndTurnedThroughItsSettersDrawsItsMembersMoved) {
     TestPicture pic(40, 40);
     Shape g("Group2D");

@@ -29,7 +29,13 @@ public:
     // failure without a message, a result that disagrees with the input) are
     // returned; a crash or a hang is caught by the caller.
     virtual FuzzOutcome Run(const FuzzBytes& input) = 0;
+    // How many mutants the replay test runs: fewer for a target whose
+    // inputs take long.
+    virtual int ReplayRounds() const { return 300; }
 };
+
+// The whole file at path (a Windows path); false when it cannot be read.
+bool ReadFileBytes(const std::string& path, FuzzBytes& out);
 
 // Every registered target, in registration order.
 std::vector<FuzzTarget*>& FuzzTargets();

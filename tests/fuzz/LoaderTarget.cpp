@@ -295,17 +295,6 @@ FuzzBytes SyntheticImage() {
     return Encode(image);
 }
 
-bool ReadFileBytes(const std::string& path, FuzzBytes& out) {
-    KernelHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.IsValid()) return false;
-    const DWORD size = GetFileSize(file.Get(), nullptr);
-    if (size == INVALID_FILE_SIZE) return false;
-    out.resize(size);
-    DWORD got = 0;
-    return size == 0 || (ReadFile(file.Get(), out.data(), size, &got, nullptr) && got == size);
-}
-
 std::string Hex(uint32_t v) {
     char text[16];
     std::snprintf(text, sizeof text, "%u", static_cast<unsigned>(v));

@@ -1,6 +1,8 @@
 // The fuzzing program: mutates each target's seeds and runs the results
 // under the target's checks, one input at a time, each bounded in time (a
-// watchdog) and memory (the process's peak commit). A fault, a crash or a
+// watchdog on the processor time of the run, since the machine may be
+// shared, with four times as much wall time as a backstop for waits) and
+// memory (the process's peak commit). A fault, a crash or a
 // hang saves the input as <target>-<hash>.bin in the findings folder, ready to
 // join the replay test's table.
 //
@@ -37,7 +39,17 @@ struct Options {
 const FuzzBytes* gCurrent = nullptr;
 const char* gCurrentTarget = "";
 std::atomic<DWORD> gStartedAt{0};
+std::atomic<uint64_t> gCpuAtStart{0};
 std::atomic<bool> gRunning{false};
+HANDLE gMainThread = nullptr;
+
+// Processor time of the main thread in milliseconds.
+uint64_t MainThreadCpuMs() {
+    FILETIME created, exited, kernel, user;
+    if (!GetThreadTimes(gMainThread, &created, &exited, &kernel, &user)) return 0;
+    auto ms = [](const FILETIME& t) { return ((uint64_t(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 10000; };
+    return ms(kernel) + ms(user);
+}
 std::string gFindings;
 
 uint32_t Hash(const FuzzBytes& bytes) {
@@ -74,10 +86,15 @@ DWORD WINAPI Watchdog(void* parameter) {
     const uint32_t timeoutMs = *static_cast<const uint32_t*>(parameter);
     for (;;) {
         Sleep(100);
-        if (gRunning && GetTickCount() - gStartedAt > timeoutMs) {
+        if (!gRunning) continue;
+        const uint64_t cpu = MainThreadCpuMs() - gCpuAtStart;
+        const uint64_t wall = GetTickCount() - gStartedAt;
+        if (gRunning && (cpu > timeoutMs || wall > uint64_t(timeoutMs) * 4)) {
             // The main thread is stuck inside the run, so the input is still there.
             const std::string path = SaveFinding(gCurrentTarget, *gCurrent);
-            std::fprintf(stderr, "FINDING hang (over %u ms): %s\n", timeoutMs, path.c_str());
+            std::fprintf(stderr, "FINDING hang (%llu ms of processor time, %llu ms in all, bound %u ms): %s\n",
+                         static_cast<unsigned long long>(cpu), static_cast<unsigned long long>(wall), timeoutMs,
+                         path.c_str());
             std::fflush(stderr);
             ExitProcess(2);
         }
@@ -95,6 +112,7 @@ bool RunOne(FuzzTarget& target, const FuzzBytes& input, const Options& options, 
     gCurrent = &input;
     gCurrentTarget = target.Name();
     gStartedAt = GetTickCount();
+    gCpuAtStart = MainThreadCpuMs();
     gRunning = true;
     outcome = target.Run(input);
     gRunning = false;
@@ -206,6 +224,8 @@ int main(int argc, char** argv) {
     SetAssertionReportHook(AcceptEveryReport);
     BuildIntrinsicDefinitions();
     SetUnhandledExceptionFilter(OnCrash);
+    DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &gMainThread, 0, FALSE,
+                    DUPLICATE_SAME_ACCESS);
     CloseHandle(CreateThread(nullptr, 0, Watchdog, &options.timeoutMs, 0, nullptr));
 
     std::vector<FuzzTarget*> targets;
