@@ -24,6 +24,7 @@
 #include "strings/string.h"
 #include "tests/MessageRecorder.h"
 #include "tests/TestSupport.h"
+#include "tests/WindowTestSupport.h"
 #include "ui/ViewWindow.h"
 #include "ui/WindowObject.h"
 #include "ui/win32windows.h"
@@ -36,33 +37,6 @@ bool gRefuseClose = false;
 bool gCloseInsideClose = false;
 
 void Record(const char* event) { gEvents.push_back(event); }
-
-// Packed property records as compiled code passes them: a big-endian u16
-// property index, then the value (b: 1 byte, i: 4 bytes big-endian, s: u32
-// length and the bytes).
-class Packed {
-public:
-    Packed& Bool(int index, bool v) { return Index(index).Byte(v ? 1 : 0); }
-    Packed& Int(int index, int32_t v) { return Index(index).U32(uint32_t(v)); }
-    Packed& Text(int index, const std::string& v) {
-        Index(index).U32(uint32_t(v.size()));
-        bytes_ += v;
-        return *this;
-    }
-    void SetOn(ObjectHeader* object) const {
-        StringHandle data = StringHandle::Adopt(StringMake(bytes_.data(), int32_t(bytes_.size())));
-        RuntimeMassPropertySetter(object, data.Get());
-    }
-
-private:
-    Packed& Byte(int v) {
-        bytes_ += char(v);
-        return *this;
-    }
-    Packed& Index(int i) { return Byte(i >> 8).Byte(i & 0xFF); }
-    Packed& U32(uint32_t v) { return Byte(v >> 24).Byte((v >> 16) & 0xFF).Byte((v >> 8) & 0xFF).Byte(v & 0xFF); }
-    std::string bytes_;
-};
 
 // Window properties by table index.
 enum { kVisible = 0, kLeft = 1, kTop = 2, kWidth = 3, kHeight = 4, kTitle = 6, kCloseBox = 9 };
@@ -140,47 +114,6 @@ ClassRecord* HiddenWindowClass() {
     return c;
 }
 
-struct ExpectedEvent {
-    const char* name;
-    bool optional;
-};
-
-// Empty when the trace follows the table (optional entries may be missing).
-std::string CompareEvents(const std::vector<std::string>& trace, const std::vector<ExpectedEvent>& expected) {
-    size_t t = 0;
-    for (const ExpectedEvent& e : expected) {
-        if (t < trace.size() && trace[t] == e.name) {
-            ++t;
-        } else if (!e.optional) {
-            std::string all;
-            for (const std::string& s : trace) all += " " + s;
-            return std::string("expected ") + e.name + " at " + std::to_string(t) + "; trace:" + all;
-        }
-    }
-    if (t < trace.size()) return "unexpected " + trace[t] + " at " + std::to_string(t);
-    return "";
-}
-
-// Windows under the real loop: an iteration with nothing to take gets a
-// message, so that its wait ends (and a pending paint still comes first).
-void RunIterations(int n) {
-    for (int i = 0; i < n; ++i) {
-        MSG waiting;
-        if (!PeekMessageW(&waiting, nullptr, 0, 0, PM_NOREMOVE)) PostThreadMessageW(GetCurrentThreadId(), WM_NULL, 0, 0);
-        RunMainLoopIteration();
-    }
-}
-
-// Runs iterations until done() or about two seconds of them have passed.
-template <typename F>
-bool RunUntil(F done) {
-    for (int i = 0; i < 200 && !done(); ++i) {
-        RunIterations(1);
-        Sleep(10);
-    }
-    return done();
-}
-
 class WindowTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -242,16 +175,6 @@ bool Painted() {
     for (const std::string& e : gEvents)
         if (e == "Paint") return true;
     return false;
-}
-
-// A pixel of the screen at a client point of the window.
-COLORREF ScreenPixel(HWND window, int x, int y) {
-    POINT p = {x, y};
-    ClientToScreen(window, &p);
-    HDC screen = GetDC(nullptr);
-    COLORREF c = GetPixel(screen, p.x, p.y);
-    ReleaseDC(nullptr, screen);
-    return c;
 }
 
 TEST_F(WindowTest, PaintDrawsOnTheScreenOverTheBackground) {

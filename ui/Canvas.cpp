@@ -17,15 +17,10 @@
 #include "ui/ControlObject.h"
 #include "ui/Controls.h"
 #include "ui/Focus.h"
+#include "ui/NilArgument.h"
 #include "ui/SubPane.h"
 #include "ui/ViewWindow.h"
 #include "ui/window.h"
-
-#define NIL_CANVAS(...)                                                       \
-    do {                                                                      \
-        RuntimeAssertionReport(0, 0, "runctl", __LINE__, "self", nullptr);   \
-        return __VA_ARGS__;                                                   \
-    } while (0)
 
 namespace {
 
@@ -152,7 +147,7 @@ void __cdecl FinalizeCanvas(ObjectHeader* canvas) {
 }  // namespace
 
 extern "C" ObjectHeader* canvasGraphicsGetter(ObjectHeader* canvas, int32_t) {
-    if (!canvas) NIL_CANVAS(nullptr);
+    if (!canvas) RUNCTL_NIL("self", nullptr);
     CanvasObject* c = AsCanvas(canvas);
     Pane* pane = c->control.pane;
     if (!pane || !pane->handle.Get()) return nullptr;
@@ -165,7 +160,7 @@ extern "C" ObjectHeader* canvasGraphicsGetter(ObjectHeader* canvas, int32_t) {
 }
 
 extern "C" void canvasBackdropSetter(ObjectHeader* canvas, int32_t, ObjectHeader* picture) {
-    if (!canvas) NIL_CANVAS();
+    if (!canvas) RUNCTL_NIL("self");
     CanvasObject* c = AsCanvas(canvas);
     RuntimeLockUnlockObjects(picture, c->backdrop);
     c->backdrop = picture;
@@ -174,7 +169,7 @@ extern "C" void canvasBackdropSetter(ObjectHeader* canvas, int32_t, ObjectHeader
 
 extern "C" void canvasScroll(ObjectHeader* canvas, int32_t dx, int32_t dy, int32_t x, int32_t y, int32_t width,
                              int32_t height, int32_t moveControls) {
-    if (!canvas) NIL_CANVAS();
+    if (!canvas) RUNCTL_NIL("self");
     Pane* pane = AsControl(canvas)->pane;
     if ((dx == 0 && dy == 0) || !pane || !pane->handle.Get()) return;
     if (width == -10000) width = PaneWidth(pane);

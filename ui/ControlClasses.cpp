@@ -14,17 +14,12 @@
 #include "ui/ControlObject.h"
 #include "ui/Controls.h"
 #include "ui/Focus.h"
+#include "ui/NilArgument.h"
 #include "ui/ReceiverList.h"
 #include "ui/SubPane.h"
 #include "ui/ViewWindow.h"
 #include "ui/WindowControls.h"
 #include "ui/WindowFrames.h"
-
-#define NIL_CONTROL(argument, ...)                                              \
-    do {                                                                        \
-        RuntimeAssertionReport(0, 0, "runctl", __LINE__, argument, nullptr);    \
-        return __VA_ARGS__;                                                     \
-    } while (0)
 
 namespace {
 
@@ -204,11 +199,11 @@ void __cdecl FinalizeControl(ObjectHeader* control) {
 // ---- Entry points -------------------------------------------------------------------------
 
 extern "C" void RectControlDefaultConstructor(ObjectHeader* control) {
-    if (!control) NIL_CONTROL("self");  // all set-up happens when the window makes the pane
+    if (!control) RUNCTL_NIL("self");  // all set-up happens when the window makes the pane
 }
 
 extern "C" int32_t ctlPosGetter(ObjectHeader* control, int32_t selector) {
-    if (!control) NIL_CONTROL("self", 0);
+    if (!control) RUNCTL_NIL("self", 0);
     const Rect16& r = AsControl(control)->rect;
     switch (selector) {
         case 0: return r.left;
@@ -220,7 +215,7 @@ extern "C" int32_t ctlPosGetter(ObjectHeader* control, int32_t selector) {
 }
 
 extern "C" void ctlPosSetter(ObjectHeader* control, int32_t selector, int32_t value) {
-    if (!control) NIL_CONTROL("self");
+    if (!control) RUNCTL_NIL("self");
     ControlObject* c = AsControl(control);
     Rect16 r = c->rect;
     int32_t dx = 0, dy = 0;
@@ -264,24 +259,24 @@ void PropagateState(ObjectHeader* control, bool value, uint8_t ControlObject::*f
 }  // namespace
 
 extern "C" void controlEnabledSetter(ObjectHeader* control, int32_t, int32_t value) {
-    if (!control) NIL_CONTROL("self");
+    if (!control) RUNCTL_NIL("self");
     PropagateState(control, value != 0, &ControlObject::enabled, kPaneEnable, kPaneDisable);
 }
 
 extern "C" void ControlVisibleSetter(ObjectHeader* control, int32_t, int32_t value) {
-    if (!control) NIL_CONTROL("self");
+    if (!control) RUNCTL_NIL("self");
     PropagateState(control, value != 0, &ControlObject::visible, kPaneShow, kPaneHide);
 }
 
 extern "C" ObjectHeader* controlWindowGetter(ObjectHeader* control, int32_t) {
-    if (!control) NIL_CONTROL("self", nullptr);
+    if (!control) RUNCTL_NIL("self", nullptr);
     ObjectHeader* window = AsControl(control)->m_view;
     RuntimeLockObject(window);
     return window;
 }
 
 extern "C" int32_t controlHandleGetter(ObjectHeader* control, int32_t) {
-    if (!control) NIL_CONTROL("self", 0);
+    if (!control) RUNCTL_NIL("self", 0);
     Pane* pane = AsControl(control)->pane;
     return pane ? int32_t(reinterpret_cast<intptr_t>(pane->handle.Get())) : 0;
 }
@@ -298,24 +293,24 @@ int32_t ControlMouse(ObjectHeader* control, bool vertical) {
 }  // namespace
 
 extern "C" int32_t controlMouseXGetter(ObjectHeader* control, int32_t) {
-    if (!control) NIL_CONTROL("self", 0);
+    if (!control) RUNCTL_NIL("self", 0);
     return ControlMouse(control, false);
 }
 
 extern "C" int32_t controlMouseYGetter(ObjectHeader* control, int32_t) {
-    if (!control) NIL_CONTROL("self", 0);
+    if (!control) RUNCTL_NIL("self", 0);
     return ControlMouse(control, true);
 }
 
 extern "C" int32_t controlActiveGetter(ObjectHeader* control, int32_t) {
-    if (!control) NIL_CONTROL("self", 0);
+    if (!control) RUNCTL_NIL("self", 0);
     ViewWindow* view = ViewOfControl(control);
     return view && GetActiveWindow() == view->handle.Get();
 }
 
 // Parent: the innermost other control of the window whose rect holds this one's.
 extern "C" ObjectHeader* controlParentGetter(ObjectHeader* control, int32_t) {
-    if (!control) NIL_CONTROL("self", nullptr);
+    if (!control) RUNCTL_NIL("self", nullptr);
     ObjectHeader* parent = nullptr;
     ControlObject* c = AsControl(control);
     ForEachWindowControl(c->m_view, [&](ObjectHeader* other) {
@@ -330,7 +325,7 @@ extern "C" ObjectHeader* controlParentGetter(ObjectHeader* control, int32_t) {
 extern "C" void controlParentSetter(ObjectHeader*, int32_t, ObjectHeader*) {}
 
 extern "C" void RuntimeControlRefresh(ObjectHeader* control) {
-    if (!control) NIL_CONTROL("self");
+    if (!control) RUNCTL_NIL("self");
     ControlObject* c = AsControl(control);
     Pane* pane = c->pane;
     if (!c->visible || !pane || !PaneIsVisible(pane) || !pane->enabled || !pane->view) return;
@@ -340,7 +335,7 @@ extern "C" void RuntimeControlRefresh(ObjectHeader* control) {
 
 extern "C" void RuntimeControlRefreshRect(ObjectHeader* control, int32_t x, int32_t y, int32_t width,
                                           int32_t height) {
-    if (!control) NIL_CONTROL("self");
+    if (!control) RUNCTL_NIL("self");
     Pane* pane = AsControl(control)->pane;
     if (!pane || !pane->view) return;
     // The pane's own window has its origin at the control's top-left corner.
@@ -350,12 +345,12 @@ extern "C" void RuntimeControlRefreshRect(ObjectHeader* control, int32_t x, int3
 }
 
 extern "C" void RuntimeSetFocus(ObjectHeader* control) {
-    if (!control) NIL_CONTROL("self");
+    if (!control) RUNCTL_NIL("self");
     if (Pane* pane = AsControl(control)->pane) GiveFocus(pane);
 }
 
 extern "C" void RectControlAddMenuHandler(ObjectHeader* control, StringValue* name, ObjectHeader* handler) {
-    if (!control) NIL_CONTROL("self");
+    if (!control) RUNCTL_NIL("self");
     StringMap* handlers = MenuHandlersOf(control);
     if (!handlers) {
         handlers = new StringMap;
@@ -394,7 +389,7 @@ void CloseControl(ObjectHeader* control) {
 }  // namespace
 
 extern "C" void ControlClose(ObjectHeader* control) {
-    if (!control) NIL_CONTROL("self");
+    if (!control) RUNCTL_NIL("self");
     CloseControl(control);
 }
 

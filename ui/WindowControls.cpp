@@ -16,14 +16,9 @@
 #include "ui/ControlEvents.h"
 #include "ui/ControlObject.h"
 #include "ui/Focus.h"
+#include "ui/NilArgument.h"
 #include "ui/SubPane.h"
 #include "ui/ViewWindow.h"
-
-#define NIL_WINDOW(argument, ...)                                               \
-    do {                                                                        \
-        RuntimeAssertionReport(0, 0, "runctl", __LINE__, argument, nullptr);    \
-        return __VA_ARGS__;                                                     \
-    } while (0)
 
 namespace {
 
@@ -72,7 +67,7 @@ void BindToWindow(ObjectHeader* window, ObjectHeader* object) {
 StringValue* ControlListKey(ObjectHeader* object, int32_t index) { return KeyWithIndex(ClassNameOf(object), index); }
 
 extern "C" ObjectHeader* WindowAllocateObject(ObjectHeader* window, ClassRecord* cls) {
-    if (!window) NIL_WINDOW("window", nullptr);
+    if (!window) RUNCTL_NIL("window", nullptr);
     ObjectHeader* object = RuntimeNewObject(cls);
     if (!object) return nullptr;
     if (IsControl(object)) {
@@ -87,7 +82,7 @@ extern "C" ObjectHeader* WindowAllocateObject(ObjectHeader* window, ClassRecord*
 }
 
 extern "C" void WindowAddControl(ObjectHeader* window, ObjectHeader* object) {
-    if (!window) NIL_WINDOW("window");
+    if (!window) RUNCTL_NIL("window");
     if (!object) return;
     WindowObject* w = AsWindow(window);
     if (!w->controls) return;  // a closed window takes no more controls
@@ -105,7 +100,7 @@ extern "C" void WindowAddControl(ObjectHeader* window, ObjectHeader* object) {
 }
 
 extern "C" ObjectHeader* RuntimeControlReference(ObjectHeader* window, StringValue* name) {
-    if (!window) NIL_WINDOW("self", nullptr);
+    if (!window) RUNCTL_NIL("self", nullptr);
     StringMap* controls = AsWindow(window)->controls;
     void* found = nullptr;
     if (!controls || !controls->Find(name, &found)) return nullptr;
@@ -115,7 +110,7 @@ extern "C" ObjectHeader* RuntimeControlReference(ObjectHeader* window, StringVal
 }
 
 extern "C" ObjectHeader* RuntimeControlArrayItemReference(ObjectHeader* window, StringValue* name, int32_t index) {
-    if (!window) NIL_WINDOW("self", nullptr);
+    if (!window) RUNCTL_NIL("self", nullptr);
     StringHandle key = StringHandle::Adopt(KeyWithIndex(name, index));
     return RuntimeControlReference(window, key.Get());
 }

@@ -25,6 +25,7 @@
 #include "ui/Focus.h"
 #include "ui/ModalStack.h"
 #include "ui/MouseDispatch.h"
+#include "ui/NilArgument.h"
 #include "ui/SubPane.h"
 #include "ui/ViewWindow.h"
 #include "ui/WindowControls.h"
@@ -32,13 +33,6 @@
 #include "ui/WindowObject.h"
 #include "ui/menubar.h"
 #include "ui/win32windows.h"
-
-// A nil window argument: the report names the controls unit and the argument.
-#define NIL_WINDOW(argument, ...)                                                   \
-    do {                                                                            \
-        RuntimeAssertionReport(0, 0, "runctl", __LINE__, argument, nullptr);        \
-        return __VA_ARGS__;                                                         \
-    } while (0)
 
 namespace {
 
@@ -467,7 +461,7 @@ LRESULT CALLBACK ViewWindowProcedure(HWND handle, UINT message, WPARAM wParam, L
 // ---- Lifecycle ---------------------------------------------------------------------------
 
 extern "C" void RuntimeCreateWindow(ObjectHeader* window) {
-    if (!window) NIL_WINDOW("window");
+    if (!window) RUNCTL_NIL("window");
     WindowObject* w = AsWindow(window);
     NoteImplicitWindowCreated(window);
     RaisePlain(window, kWindowLayout);
@@ -492,7 +486,7 @@ extern "C" void RuntimeCreateWindow(ObjectHeader* window) {
 }
 
 extern "C" void WindowDefaultConstructor(ObjectHeader* window) {
-    if (!window) NIL_WINDOW("window");
+    if (!window) RUNCTL_NIL("window");
     RaiseOpening(window);
 }
 
@@ -510,12 +504,12 @@ bool CloseRuntimeWindow(ObjectHeader* window) {
 }
 
 extern "C" void RuntimeCloseWindow(ObjectHeader* window) {
-    if (!window) NIL_WINDOW("self");
+    if (!window) RUNCTL_NIL("self");
     CloseRuntimeWindow(window);
 }
 
 extern "C" void RuntimeShowWindow(ObjectHeader* window) {
-    if (!window) NIL_WINDOW("self");
+    if (!window) RUNCTL_NIL("self");
     ViewWindow* view = ViewOf(window);
     if (!view || view->closing) return;
     AsWindow(window)->visible = 1;
@@ -525,7 +519,7 @@ extern "C" void RuntimeShowWindow(ObjectHeader* window) {
 }
 
 extern "C" void RuntimeHideWindow(ObjectHeader* window) {
-    if (!window) NIL_WINDOW("self");
+    if (!window) RUNCTL_NIL("self");
     AsWindow(window)->visible = 0;
     ViewWindow* view = ViewOf(window);
     if (!view || !view->shown) return;
@@ -534,7 +528,7 @@ extern "C" void RuntimeHideWindow(ObjectHeader* window) {
 }
 
 extern "C" void RuntimeShowModal(ObjectHeader* window) {
-    if (!window) NIL_WINDOW("self");
+    if (!window) RUNCTL_NIL("self");
     if (!ViewOf(window)) return;
     ObjectHandle held = ObjectHandle::Borrow(window);
     RuntimeShowWindow(window);
@@ -547,16 +541,16 @@ extern "C" void RuntimeShowModal(ObjectHeader* window) {
 }
 
 extern "C" void WindowForceUpdateFrontBuffer(ObjectHeader* window) {
-    if (!window) NIL_WINDOW("self");  // otherwise nothing: drawing already goes to the screen
+    if (!window) RUNCTL_NIL("self");  // otherwise nothing: drawing already goes to the screen
 }
 
 extern "C" void formRefresh(ObjectHeader* window) {
-    if (!window) NIL_WINDOW("self");
+    if (!window) RUNCTL_NIL("self");
     if (ViewWindow* view = ViewOf(window)) InvalidateRect(view->handle.Get(), nullptr, TRUE);
 }
 
 extern "C" void formRefreshRect(ObjectHeader* window, int32_t x, int32_t y, int32_t width, int32_t height) {
-    if (!window) NIL_WINDOW("self");
+    if (!window) RUNCTL_NIL("self");
     RECT r = {x, y, x + width, y + height};
     if (ViewWindow* view = ViewOf(window)) InvalidateRect(view->handle.Get(), &r, TRUE);
 }
@@ -630,7 +624,7 @@ bool RaiseWindowPointEvent(ObjectHeader* window, WindowEvent event, int32_t x, i
 // ---- Properties --------------------------------------------------------------------------
 
 extern "C" int32_t windowPosGetter(ObjectHeader* window, int32_t selector) {
-    if (!window) NIL_WINDOW("self", 0);
+    if (!window) RUNCTL_NIL("self", 0);
     WindowObject* w = AsWindow(window);
     Rect16 r = w->bounds;
     if (ViewWindow* view = w->native) r = ToRect16(ClientScreenRect(view->handle.Get()));
@@ -644,7 +638,7 @@ extern "C" int32_t windowPosGetter(ObjectHeader* window, int32_t selector) {
 }
 
 extern "C" void windowPosSetter(ObjectHeader* window, int32_t selector, int32_t value) {
-    if (!window) NIL_WINDOW("self");
+    if (!window) RUNCTL_NIL("self");
     WindowObject* w = AsWindow(window);
     if (w->fullScreen) return;
     Rect16& b = w->bounds;
@@ -659,7 +653,7 @@ extern "C" void windowPosSetter(ObjectHeader* window, int32_t selector, int32_t 
 }
 
 extern "C" void windowVisibleSetter(ObjectHeader* window, int32_t, int32_t value) {
-    if (!window) NIL_WINDOW("self");
+    if (!window) RUNCTL_NIL("self");
     if (!AsWindow(window)->native) {
         AsWindow(window)->visible = value != 0;
         return;
@@ -690,7 +684,7 @@ extern "C" void windowTitleSetter(ObjectHeader* window, int32_t, StringValue* ti
 
 // HasBackColor and BackColor: the row's parameter is the field's offset.
 extern "C" void windowBackColorSetter(ObjectHeader* window, int32_t field, int32_t value) {
-    if (!window) NIL_WINDOW("self");
+    if (!window) RUNCTL_NIL("self");
     WindowObject* w = AsWindow(window);
     if (field == int32_t(offsetof(WindowObject, hasBackColor)))
         w->hasBackColor = value != 0;
@@ -702,7 +696,7 @@ extern "C" void windowBackColorSetter(ObjectHeader* window, int32_t field, int32
 }
 
 extern "C" void windowBackdropSetter(ObjectHeader* window, int32_t, ObjectHeader* picture) {
-    if (!window) NIL_WINDOW("self");
+    if (!window) RUNCTL_NIL("self");
     WindowObject* w = AsWindow(window);
     RuntimeLockUnlockObjects(picture, w->backdrop);
     w->backdrop = picture;
@@ -712,19 +706,19 @@ extern "C" void windowBackdropSetter(ObjectHeader* window, int32_t, ObjectHeader
 }
 
 extern "C" int32_t windowHandleGetter(ObjectHeader* window, int32_t) {
-    if (!window) NIL_WINDOW("self", 0);
+    if (!window) RUNCTL_NIL("self", 0);
     ViewWindow* view = AsWindow(window)->native;
     return view ? int32_t(reinterpret_cast<intptr_t>(view->handle.Get())) : 0;
 }
 
 extern "C" int32_t windowControlCountGetter(ObjectHeader* window, int32_t) {
-    if (!window) NIL_WINDOW("self", 0);
+    if (!window) RUNCTL_NIL("self", 0);
     StringMap* controls = AsWindow(window)->controls;
     return controls ? controls->Count() : 0;
 }
 
 extern "C" int32_t windowMouseGetter(ObjectHeader* window, int32_t which) {
-    if (!window) NIL_WINDOW("self", 0);
+    if (!window) RUNCTL_NIL("self", 0);
     POINT p = {0, 0};
     GetCursorPos(&p);
     if (ViewWindow* view = AsWindow(window)->native) ScreenToClient(view->handle.Get(), &p);
@@ -734,14 +728,14 @@ extern "C" int32_t windowMouseGetter(ObjectHeader* window, int32_t which) {
 extern "C" int32_t windowNoValueGetter(ObjectHeader*, int32_t) { return 0; }
 
 extern "C" ObjectHeader* WindowMenuBarGetter(ObjectHeader* window) {
-    if (!window) NIL_WINDOW("self", nullptr);
+    if (!window) RUNCTL_NIL("self", nullptr);
     ObjectHeader* menu = AsWindow(window)->menuBar;
     RuntimeLockObject(menu);
     return menu;
 }
 
 extern "C" void WindowMenuBarSetter(ObjectHeader* window, ObjectHeader* menu) {
-    if (!window) NIL_WINDOW("self");
+    if (!window) RUNCTL_NIL("self");
     if (!gApplicationObject)
         RuntimeAssertionReport(0, 0, "runctl", __LINE__, "app",
                                "You don't have an application object and we're expecting one");
